@@ -1,0 +1,24 @@
+# Common settings for every target of ours: warnings as errors, hidden symbols, static runtimes
+# on Windows.
+function(wadling_target_defaults target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+    target_compile_features(${target} PUBLIC cxx_std_20)
+    set_target_properties(${target} PROPERTIES
+        CXX_VISIBILITY_PRESET hidden
+        VISIBILITY_INLINES_HIDDEN ON
+        POSITION_INDEPENDENT_CODE ON)
+    if(WIN32)
+        target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+    endif()
+endfunction()
+
+# A static library of one layer: wadling_library(name SOURCES ... [DEPS ...])
+function(wadling_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    wadling_target_defaults(${name})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    if(ARG_DEPS)
+        target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    endif()
+endfunction()
