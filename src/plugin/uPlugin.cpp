@@ -23,11 +23,10 @@ APlugin::APlugin(audioMasterCallback audioMaster)
     // C++ builds the base record first; the design's earlier steps follow on top of it, which
     // the host cannot tell apart (the base writes the same sample rate).
     setSampleRate(44100.0f);
-    // Step: processing defaults (time constants, work buffers, band gains, threshold, ratio,
-    // envelope state).
+    setProcessingDefaults();
     // Step: MIDI map (load the controller map file, or the default map).
     // Step: event pool (251 event records and the one-event list).
-    // Step: factory programs (index 11 down to 0).
+    createPrograms();
     // Step: editor object (create it and attach it with setEditor).
     suspend();
     // Host-visible properties, in this order.
@@ -84,14 +83,4 @@ bool APlugin::getInputProperties(int32_t index, VstPinProperties* properties) {
 
 bool APlugin::getOutputProperties(int32_t index, VstPinProperties* properties) {
     return writePinProperties("Output", index, properties);
-}
-
-// ---- Processing ------------------------------------------------------------------------------
-
-// Transparent until the audio loop takes this over: a host that processes gets its input back.
-void APlugin::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) {
-    for (int32_t channel = 0; channel < 2; ++channel) {
-        if (!inputs[channel] || !outputs[channel]) continue;
-        std::memmove(outputs[channel], inputs[channel], sizeof(float) * sampleFrames);
-    }
 }

@@ -1,9 +1,21 @@
 #pragma once
 // APlugin: the compressor as the host sees it.
 
+#include <array>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "vst/DAudioEffectX.h"
+
+/// One program: twelve parameter values and a name of at most 50 characters.
+struct APluginProgram {
+    static constexpr int kNameSize = 51;
+    APluginProgram();
+    // Written by setParameter from whichever thread changes a parameter.
+    std::array<std::atomic<float>, 12> values;
+    char name[kNameSize];
+};
 
 class APlugin : public AudioEffectX {
 public:
@@ -33,11 +45,36 @@ public:
     bool getOutputProperties(int32_t index, VstPinProperties* properties) override;
 
     // ---- Parameters & programs ---------------------------------------------------------------
+    /// Clamps to 0..1 (NaN gives 0), stores into the store and the current program, then maps
+    /// the value to the processing state. Indices outside 0..11 are ignored.
+    void setParameter(int32_t index, float value) override;
+    float getParameter(int32_t index) override;
+    void getParameterName(int32_t index, char* text) override;
+    void getParameterLabel(int32_t index, char* label) override;
+    /// Display text; indices 7..11 leave the host's buffer as it was.
+    void getParameterDisplay(int32_t index, char* text) override;
+    /// Makes the program current and pushes its twelve values through setParameter.
+    void setProgram(int32_t program) override;
+    /// Renames the current program; a name longer than 50 characters is cut to 50.
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override;
 
     // ---- Processing --------------------------------------------------------------------------
+    /// Recomputes every rate-dependent coefficient and resets the filters and the detector;
+    /// a rate that is not a positive finite number is taken as 1.
+    void setSampleRate(float newSampleRate) override;
+    /// Resets the filter and detector state; parameter-driven fields stay.
+    void suspend() override;
     void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) override;
+    /// Replaces the output like processReplacing (it does not accumulate).
+    void process(float** inputs, float** outputs, int32_t sampleFrames) override;
+    /// Answers the meter value and clears it; nothing writes it, so it is always 0.
+    float getVu() override;
 
     // ---- MIDI --------------------------------------------------------------------------------
+    /// Handles the events queued for this sample position and sets midiNextEventPos anew.
+    void dispatchMidiEvents(std::int32_t position);
 
     // ---- Editor ------------------------------------------------------------------------------
 
@@ -45,4 +82,52 @@ private:
     // Member order matters for destruction: members go in reverse order of declaration, and
     // the design frees the work buffers, then the programs, then the event pool. Declare the
     // event pool before the programs, and the programs before the work buffers.
+
+    // ---- MIDI --------------------------------------------------------------------------------
+    /// Sample position (within the block) of the earliest queued event; 2147483647 for none.
+    std::int32_t midiNextEventPos = 2147483647;
+
+    // ---- Parameters & programs ---------------------------------------------------------------
+    void createPrograms();
+    void mapParameter(int32_t index, float value);
+    void updateMakeup();
+
+    std::array<std::atomic<float>, kNumParams> paramValues{};
+    std::array<std::unique_ptr<APluginProgram>, kNumPrograms> programs;
+
+    // ---- Processing --------------------------------------------------------------------------
+    void setProcessingDefaults();
+    bool growBuffers(int32_t sampleFrames);
+    void processPiece(float** inputs, float** outputs, int32_t start, int32_t length);
+
+    // Every field that setParameter, setSampleRate or suspend writes may be read by the audio
+    // thread at the same moment: one relaxed atomic word each, as the design's plain stores.
+    using Atomic = std::atomic<float>;
+    Atomic invSampleRate{0.0f};
+    Atomic samplesPerMs{0.0f};
+    int32_t bufferCapacity = 0; // audio thread only
+    std::unique_ptr<float[]> workBufL, workBufR, sideBufL, sideBufR;
+    Atomic wetGain{0.0f};
+    Atomic dryGain{0.0f};
+    std::atomic<bool> listen{false};
+    Atomic eqLoSplitCoef{0.0f}, eqHiSplitCoef{0.0f};
+    Atomic eqLoGain{1.0f}, eqMidGain{1.0f}, eqHiGain{1.0f};
+    Atomic eqLoDb{0.0f}, eqMidDb{0.0f}, eqHiDb{0.0f};
+    Atomic eqLoStateL{0.0f}, eqLoStateR{0.0f}, eqHiStateL{0.0f}, eqHiStateR{0.0f};
+    Atomic envAttackMs{10.0f};
+    Atomic envReleaseMs{50.0f};
+    Atomic envAttackCoef{0.0f}, envReleaseCoef{0.0f};
+    Atomic envelope{0.0f};
+    Atomic grAttackMs{10.0f};
+    Atomic grReleaseMs{50.0f};
+    Atomic grAttackCoef{0.0f}, grReleaseCoef{0.0f};
+    Atomic ratio{6.0f};
+    Atomic slope{0.0f};
+    Atomic thresholdLin{0.0f};
+    Atomic thresholdDb{0.0f};
+    Atomic makeupLin{0.0f};
+    Atomic makeupDb{0.0f};
+    Atomic overshootDb{0.0f};
+    Atomic gain{1.0f};
+    Atomic vu{0.0f};
 };

@@ -1,0 +1,211 @@
+// Sample rate, reset, and the audio loop: the sidechain EQ and the detector per sample, in
+// chunks that end at queued MIDI events, then the saturator and the equal-power mix.
+
+#include "plugin/uPlugin.h"
+#include "plugin/uPluginDenormals.h"
+#include "plugin/uPluginDsp.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr auto relaxed = std::memory_order_relaxed;
+constexpr int32_t kChunkSize = 32;
+constexpr int32_t kInitialBufferCapacity = 512;
+
+} // namespace
+
+void APlugin::setSampleRate(float rate) {
+    if (!(rate > 0.0f) || !std::isfinite(rate)) rate = 1.0f;
+    AudioEffectX::setSampleRate(rate);
+    const float inv = static_cast<float>(1.0 / rate);
+    const float spm = static_cast<float>(0.001 * rate);
+    invSampleRate.store(inv, relaxed);
+    samplesPerMs.store(spm, relaxed);
+    eqLoSplitCoef.store(static_cast<float>(250.0 * inv), relaxed);
+    eqHiSplitCoef.store(static_cast<float>(2000.0 * inv), relaxed);
+    for (Atomic* state : {&eqLoStateL, &eqLoStateR, &eqHiStateL, &eqHiStateR})
+        state->store(0.0f, relaxed);
+    envAttackCoef.store(dsp::timeCoef(envAttackMs.load(relaxed), spm), relaxed);
+    envReleaseCoef.store(dsp::timeCoef(envReleaseMs.load(relaxed), spm), relaxed);
+    envelope.store(0.0f, relaxed);
+    grAttackCoef.store(dsp::timeCoef(grAttackMs.load(relaxed), spm), relaxed);
+    grReleaseCoef.store(dsp::timeCoef(50.0f, spm), relaxed);
+    overshootDb.store(0.0f, relaxed);
+    gain.store(1.0f, relaxed);
+}
+
+void APlugin::setProcessingDefaults() {
+    const float inv = static_cast<float>(1.0 / sampleRate);
+    const float spm = static_cast<float>(0.001 * sampleRate);
+    invSampleRate.store(inv, relaxed);
+    samplesPerMs.store(spm, relaxed);
+    bufferCapacity = kInitialBufferCapacity;
+    for (auto* buffer : {&workBufL, &workBufR, &sideBufL, &sideBufR})
+        *buffer = std::make_unique<float[]>(kInitialBufferCapacity);
+    // Until the host sets a rate the split sits at 300 Hz and 7 kHz.
+    eqLoSplitCoef.store(static_cast<float>(300.0 * inv), relaxed);
+    eqHiSplitCoef.store(static_cast<float>(7000.0 * inv), relaxed);
+    for (Atomic* g : {&eqLoGain, &eqMidGain, &eqHiGain})
+        g->store(1.0f, relaxed);
+    for (Atomic* state : {&eqLoStateL, &eqLoStateR, &eqHiStateL, &eqHiStateR})
+        state->store(0.0f, relaxed);
+    ratio.store(6.0f, relaxed);
+    slope.store(dsp::slopeFor(6.0f), relaxed);
+    envAttackMs.store(10.0f, relaxed);
+    envReleaseMs.store(50.0f, relaxed);
+    envAttackCoef.store(dsp::timeCoef(10.0f, spm), relaxed);
+    envReleaseCoef.store(dsp::timeCoef(50.0f, spm), relaxed);
+    envelope.store(0.0f, relaxed);
+    grAttackMs.store(10.0f, relaxed);
+    grReleaseMs.store(50.0f, relaxed);
+    grAttackCoef.store(dsp::timeCoef(grAttackMs.load(relaxed), spm), relaxed);
+    grReleaseCoef.store(dsp::timeCoef(grReleaseMs.load(relaxed), spm), relaxed);
+    overshootDb.store(0.0f, relaxed);
+    gain.store(1.0f, relaxed);
+    thresholdDb.store(-24.0f, relaxed);
+    thresholdLin.store(dsp::dbToGain(-24.0), relaxed);
+    updateMakeup();
+    listen.store(false, relaxed);
+}
+
+void APlugin::suspend() {
+    for (Atomic* state : {&eqLoStateL, &eqLoStateR, &eqHiStateL, &eqHiStateR})
+        state->store(0.0f, relaxed);
+    overshootDb.store(0.0f, relaxed);
+    envelope.store(0.0f, relaxed);
+    grReleaseCoef.store(dsp::timeCoef(50.0f, samplesPerMs.load(relaxed)), relaxed);
+    gain.store(1.0f, relaxed);
+}
+
+float APlugin::getVu() {
+    return vu.exchange(0.0f, relaxed);
+}
+
+void APlugin::process(float** inputs, float** outputs, int32_t sampleFrames) {
+    processReplacing(inputs, outputs, sampleFrames);
+}
+
+// Grows the four buffers to hold a block; if memory runs out the old ones stay and the block
+// is processed in pieces of the capacity there is.
+bool APlugin::growBuffers(int32_t sampleFrames) {
+    std::unique_ptr<float[]> fresh[4];
+    for (auto& buffer : fresh) {
+        buffer.reset(new (std::nothrow) float[static_cast<size_t>(sampleFrames)]);
+        if (!buffer) return false;
+    }
+    workBufL = std::move(fresh[0]);
+    workBufR = std::move(fresh[1]);
+    sideBufL = std::move(fresh[2]);
+    sideBufR = std::move(fresh[3]);
+    bufferCapacity = sampleFrames;
+    return true;
+}
+
+void APlugin::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) {
+    if (sampleFrames <= 0 || !inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] ||
+        !outputs[1])
+        return;
+    const DenormalGuard denormals;
+    if (sampleFrames > bufferCapacity) growBuffers(sampleFrames);
+    for (int32_t start = 0; start < sampleFrames; start += bufferCapacity)
+        processPiece(inputs, outputs, start, std::min(bufferCapacity, sampleFrames - start));
+}
+
+void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32_t length) {
+    const float* inL = inputs[0] + start;
+    const float* inR = inputs[1] + start;
+    float* workL = workBufL.get();
+    float* workR = workBufR.get();
+    std::memcpy(workL, inL, sizeof(float) * length);
+    std::memcpy(workR, inR, sizeof(float) * length);
+    // The side buffers hold this block only when it begins in normal mode; a chunk that runs
+    // in normal mode without them reads the input copy in the work buffers instead, which
+    // still holds the input at every index not yet processed.
+    const bool sideFilled = paramValues[6].load(relaxed) < 0.5f;
+    if (sideFilled) {
+        std::memcpy(sideBufL.get(), inL, sizeof(float) * length);
+        std::memcpy(sideBufR.get(), inR, sizeof(float) * length);
+    }
+    const float* sideL = sideFilled ? sideBufL.get() : workL;
+    const float* sideR = sideFilled ? sideBufR.get() : workR;
+
+    dsp::EqState eq{eqLoStateL.load(relaxed), eqLoStateR.load(relaxed), eqHiStateL.load(relaxed),
+                    eqHiStateR.load(relaxed)};
+    dsp::DetectorState det{envelope.load(relaxed), grReleaseMs.load(relaxed),
+                           grReleaseCoef.load(relaxed), overshootDb.load(relaxed),
+                           gain.load(relaxed)};
+    // Parameters may change at any sample (another thread, or MIDI at a chunk start): read
+    // them afresh for every sample, as the design does.
+    const auto eqSettings = [this] {
+        return dsp::EqSettings{eqLoSplitCoef.load(relaxed), eqHiSplitCoef.load(relaxed),
+                               eqLoGain.load(relaxed), eqMidGain.load(relaxed),
+                               eqHiGain.load(relaxed)};
+    };
+    const auto detectorSettings = [this] {
+        return dsp::DetectorSettings{
+            envAttackCoef.load(relaxed), envReleaseCoef.load(relaxed), grAttackCoef.load(relaxed),
+            samplesPerMs.load(relaxed),  thresholdLin.load(relaxed),   thresholdDb.load(relaxed),
+            slope.load(relaxed),         makeupLin.load(relaxed),      makeupDb.load(relaxed)};
+    };
+
+    const int32_t end = start + length;
+    for (int32_t pos = start; pos < end;) {
+        if (pos == midiNextEventPos) dispatchMidiEvents(pos);
+        int32_t len = std::min(kChunkSize, end - pos);
+        // A queued event behind the current position must not stop the loop from advancing.
+        if (midiNextEventPos > pos) len = std::min(len, midiNextEventPos - pos);
+        const int32_t first = pos - start;
+        const int32_t last = first + len;
+        float eqL, eqR;
+        if (!listen.load(relaxed)) {
+            for (int32_t i = first; i < last; ++i) {
+                dsp::eqStep(eq, eqSettings(), sideL[i], sideR[i], eqL, eqR);
+                dsp::detectorStep(det, detectorSettings(), eqL, eqR);
+                workL[i] *= det.gain;
+                workR[i] *= det.gain;
+            }
+        } else {
+            for (int32_t i = first; i < last; ++i) {
+                dsp::eqStep(eq, eqSettings(), workL[i], workR[i], eqL, eqR);
+                workL[i] = eqL;
+                workR[i] = eqR;
+                dsp::detectorStep(det, detectorSettings(), eqL, eqR);
+            }
+        }
+        dsp::flushDetector(det);
+        // One bad input sample must not stay in the band filters for good.
+        dsp::clearNonFinite(eq);
+        pos += len;
+    }
+
+    eqLoStateL.store(eq.loL, relaxed);
+    eqLoStateR.store(eq.loR, relaxed);
+    eqHiStateL.store(eq.hiL, relaxed);
+    eqHiStateR.store(eq.hiR, relaxed);
+    envelope.store(det.envelope, relaxed);
+    grReleaseMs.store(det.grReleaseMs, relaxed);
+    grReleaseCoef.store(det.grReleaseCoef, relaxed);
+    overshootDb.store(det.overshootDb, relaxed);
+    gain.store(det.gain, relaxed);
+
+    float* outL = outputs[0] + start;
+    float* outR = outputs[1] + start;
+    if (paramValues[6].load(relaxed) >= 0.5f) {
+        std::memmove(outL, workL, sizeof(float) * length);
+        std::memmove(outR, workR, sizeof(float) * length);
+        return;
+    }
+    const auto mix = [this, length](const float* in, const float* wet, float* out) {
+        for (int32_t i = 0; i < length; ++i) {
+            const double dry = static_cast<double>(in[i]) * dryGain.load(relaxed);
+            out[i] = static_cast<float>(dry + static_cast<double>(dsp::softClip(wet[i])) *
+                                                  wetGain.load(relaxed));
+        }
+    };
+    mix(inL, workL, outL);
+    mix(inR, workR, outR);
+}
