@@ -4,6 +4,7 @@
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginDenormals.h"
 #include "plugin/uPluginDsp.h"
+#include "plugin/uPluginFaults.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,7 +14,6 @@
 namespace {
 
 constexpr auto relaxed = std::memory_order_relaxed;
-constexpr int32_t kChunkSize = 32;
 constexpr int32_t kInitialBufferCapacity = 512;
 
 } // namespace
@@ -94,6 +94,10 @@ void APlugin::process(float** inputs, float** outputs, int32_t sampleFrames) {
 bool APlugin::growBuffers(int32_t sampleFrames) {
     std::unique_ptr<float[]> fresh[4];
     for (auto& buffer : fresh) {
+        if (plugin_faults::failBufferAllocations.load(relaxed) > 0) {
+            plugin_faults::failBufferAllocations.fetch_sub(1, relaxed);
+            return false;
+        }
         buffer.reset(new (std::nothrow) float[static_cast<size_t>(sampleFrames)]);
         if (!buffer) return false;
     }
@@ -155,9 +159,7 @@ void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32
     const int32_t end = start + length;
     for (int32_t pos = start; pos < end;) {
         if (pos == midiNextEventPos) dispatchMidiEvents(pos);
-        int32_t len = std::min(kChunkSize, end - pos);
-        // A queued event behind the current position must not stop the loop from advancing.
-        if (midiNextEventPos > pos) len = std::min(len, midiNextEventPos - pos);
+        const int32_t len = dsp::chunkLength(pos, end, midiNextEventPos);
         const int32_t first = pos - start;
         const int32_t last = first + len;
         float eqL, eqR;

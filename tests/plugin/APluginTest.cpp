@@ -1,0 +1,387 @@
+#include "PluginTestSignals.h"
+#include "platform/Platform.h"
+#include "plugin/uPlugin.h"
+#include "plugin/uPluginDsp.h"
+#include "plugin/uPluginFaults.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace {
+
+enum Param { kEqLo, kEqMid, kEqHi, kSqueeze, kDryWet, kSkweezy, kListen };
+
+std::unique_ptr<APlugin> makePlugin() {
+    return std::make_unique<APlugin>(nullptr);
+}
+
+std::string display(APlugin& p, int index) {
+    char text[64] = "untouched";
+    p.getParameterDisplay(index, text);
+    return text;
+}
+
+// The design's texts use '.'; the plug-in writes the user's separator.
+std::string localised(std::string text) {
+    std::replace(text.begin(), text.end(), '.', platform::decimalSeparator());
+    return text;
+}
+
+StereoSignal run(APlugin& p, StereoSignal in, int block) {
+    StereoSignal out(in.size());
+    for (size_t start = 0; start < in.size(); start += block) {
+        const int n = static_cast<int>(std::min<size_t>(block, in.size() - start));
+        float* ins[] = {in.left.data() + start, in.right.data() + start};
+        float* outs[] = {out.left.data() + start, out.right.data() + start};
+        p.processReplacing(ins, outs, n);
+    }
+    return out;
+}
+
+void expectSameSamples(const StereoSignal& a, const StereoSignal& b, size_t from = 0) {
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = from; i < a.size(); ++i) {
+        ASSERT_EQ(a.left[i], b.left[i]) << i;
+        ASSERT_EQ(a.right[i], b.right[i]) << i;
+    }
+}
+
+} // namespace
+
+TEST(APluginParameters, FactoryProgramDisplayTable) {
+    const char* table[12][7] = {
+        {"0", "0", "0", "-14.4", "50:50", "7:1", "Effect"},
+        {"1.8", "0", "-19.2", "-21.6", "25:75", "5.5:1", "Effect"},
+        {"-19.2", "-9.6", "2.4", "-30.4", "17:83", "6.40000009536743:1", "Effect"},
+        {"-9.6", "1.2", "-4.8", "-28.8", "0:100", "6.09999990463257:1", "Effect"},
+        {"1.2", "0", "-11.52", "-25.6", "60:40", "7.60000038146973:1", "Effect"},
+        {"-7.68", "2.4", "1.2", "-27.2", "50:50", "4:1", "Effect"},
+        {"2.4", "-oo", "-oo", "-36.8", "35:65", "8.80000019073486:1", "Effect"},
+        {"0", "-67.2", "3", "-31.36", "20:80", "9.39999961853027:1", "Effect"},
+        {"-oo", "2.4", "-oo", "-33.6", "50:50", "7:1", "Effect"},
+        {"3.6", "-9.6", "1.2", "-28.16", "40:60", "8.5:1", "Effect"},
+        {"-67.2", "0", "2.4", "-19.2", "45:55", "6.69999980926514:1", "Effect"},
+        {"2.4", "1.2", "-38.4", "-9.6", "10:90", "8.19999980926514:1", "Effect"},
+    };
+    auto p = makePlugin();
+    for (int program = 0; program < 12; ++program) {
+        p->setProgram(program);
+        for (int index = 0; index < 7; ++index)
+            EXPECT_EQ(display(*p, index), localised(table[program][index]))
+                << "program " << program << " parameter " << index;
+    }
+}
+
+TEST(APluginParameters, ClampingAndDisplayEdges) {
+    auto p = makePlugin();
+    p->setParameter(kSqueeze, 1.5f);
+    EXPECT_EQ(p->getParameter(kSqueeze), 1.0f);
+    EXPECT_EQ(display(*p, kSqueeze), "-40");
+    p->setParameter(kSqueeze, -0.2f);
+    EXPECT_EQ(p->getParameter(kSqueeze), 0.0f);
+    EXPECT_EQ(display(*p, kSqueeze), "0");
+    p->setParameter(kSqueeze, std::numeric_limits<float>::quiet_NaN());
+    EXPECT_EQ(p->getParameter(kSqueeze), 0.0f);
+    const std::pair<float, const char*> bands[] = {{0.0f, "-oo"},       {0.0003f, "-oo"},
+                                                   {0.0004f, "-95.88"}, {0.25f, "-24"},
+                                                   {0.5f, "0"},         {1.0f, "6"}};
+    for (const auto& [v, text] : bands) {
+        p->setParameter(kEqHi, v);
+        EXPECT_EQ(display(*p, kEqHi), localised(text)) << v;
+    }
+    for (const auto& [v, text] : {std::pair{0.5f, "-24"}, {0.75f, "-32"}, {1.0f, "-40"}}) {
+        p->setParameter(kSqueeze, v);
+        EXPECT_EQ(display(*p, kSqueeze), text) << v;
+    }
+    for (const auto& [v, text] : {std::pair{0.75f, "25:75"}, {1.0f, "0:100"}, {0.125f, "88:12"}}) {
+        p->setParameter(kDryWet, v);
+        EXPECT_EQ(display(*p, kDryWet), text) << v;
+    }
+    p->setParameter(kSkweezy, 0.3f);
+    EXPECT_EQ(display(*p, kSkweezy), localised("5.80000019073486:1"));
+    p->setParameter(kListen, 0.49f);
+    EXPECT_EQ(display(*p, kListen), "Effect");
+    p->setParameter(kListen, 0.5f);
+    EXPECT_EQ(display(*p, kListen), "SideChain");
+}
+
+TEST(APluginParameters, NamesLabelsAndBadIndices) {
+    auto p = makePlugin();
+    char text[64];
+    p->getParameterName(9, text);
+    EXPECT_STREQ(text, "Reserved for Reedmoor");
+    p->getParameterLabel(9, text);
+    EXPECT_STREQ(text, "");
+    p->getParameterLabel(3, text);
+    EXPECT_STREQ(text, "dB");
+    EXPECT_EQ(display(*p, 9), "untouched");
+    p->getParameterName(4, text);
+    EXPECT_STREQ(text, "Dry/Wet");
+    for (int bad : {12, -1, 1000}) {
+        p->getParameterName(bad, text);
+        EXPECT_STREQ(text, "undefined");
+        EXPECT_EQ(display(*p, bad), "undefined");
+        p->setParameter(bad, 0.3f);
+        EXPECT_EQ(p->getParameter(bad), 0.0f);
+    }
+    for (int i = 0; i < 12; ++i) // the bad indices changed nothing
+        EXPECT_EQ(p->getParameter(i), i == 3 ? 0.3f : i < 6 ? 0.5f : 0.0f) << i;
+}
+
+TEST(APluginPrograms, ConstructionSelectionAndWriteBack) {
+    auto p = makePlugin();
+    char name[64];
+    EXPECT_EQ(p->getProgram(), 0);
+    p->getProgramName(name);
+    EXPECT_STREQ(name, "Oh, My Wadling");
+    EXPECT_EQ(p->getParameter(kSqueeze), 0.3f);
+
+    p->setProgram(7);
+    EXPECT_EQ(p->getParameter(kEqMid), 0.1f);
+    p->getProgramName(name);
+    EXPECT_STREQ(name, "Duck Day Afternoon");
+
+    p->setProgram(2);
+    p->setParameter(kEqLo, 0.9f);
+    p->setProgram(5);
+    EXPECT_EQ(p->getParameter(kEqLo), 0.42f);
+    p->setProgram(2);
+    EXPECT_EQ(p->getParameter(kEqLo), 0.9f);
+
+    for (int bad : {12, -1}) {
+        p->setProgram(bad);
+        EXPECT_EQ(p->getProgram(), 2);
+        EXPECT_EQ(p->getParameter(kEqLo), 0.9f);
+    }
+    EXPECT_TRUE(p->getProgramNameIndexed(0, 11, name));
+    EXPECT_STREQ(name, "Making a fast Duck");
+    std::strcpy(name, "keep");
+    EXPECT_FALSE(p->getProgramNameIndexed(0, 12, name));
+    EXPECT_FALSE(p->getProgramNameIndexed(0, -1, name));
+    EXPECT_STREQ(name, "keep");
+}
+
+TEST(APluginPrograms, RenamingKeepsTheNameAndCutsLongOnes) {
+    auto p = makePlugin();
+    char name[64];
+    p->setProgram(4);
+    char newName[] = "Pond Life";
+    p->setProgramName(newName);
+    p->setProgram(0);
+    ASSERT_TRUE(p->getProgramNameIndexed(0, 4, name));
+    EXPECT_STREQ(name, "Pond Life");
+
+    std::string longName(300, 'q');
+    p->setProgramName(longName.data()); // must not write past the 51-character field
+    p->getProgramName(name);
+    EXPECT_EQ(std::string(name), std::string(23, 'q')); // the host's 24-byte buffer
+    p->setProgramName(nullptr);
+    p->getProgramName(name);
+    EXPECT_EQ(std::string(name), std::string(23, 'q'));
+}
+
+TEST(APluginProcessing, DryOnlyGivesTheInputBackExactly) {
+    for (int program : {0, 6, 11}) {
+        auto p = makePlugin();
+        p->setProgram(program);
+        p->setParameter(kDryWet, 0.0f);
+        const StereoSignal in = dynamicTestSignal(20000);
+        expectSameSamples(run(*p, in, 512), in);
+    }
+}
+
+TEST(APluginProcessing, ListenWithFlatBandsGivesTheInputBackExactly) {
+    auto p = makePlugin();
+    p->setSampleRate(48000.0f);
+    p->setParameter(kListen, 1.0f);
+    for (float dryWet : {0.0f, 0.7f}) {
+        p->setParameter(kDryWet, dryWet);
+        const StereoSignal in = dynamicTestSignal(9000, 5);
+        expectSameSamples(run(*p, in, 300), in);
+    }
+}
+
+TEST(APluginProcessing, WetOnlyWithZeroThresholdIsTheSaturatedInput) {
+    auto p = makePlugin();
+    p->setParameter(kDryWet, 1.0f);
+    p->setParameter(kSqueeze, 0.0f);
+    StereoSignal in(64);
+    std::fill(in.left.begin(), in.left.end(), 0.5f);
+    std::fill(in.right.begin(), in.right.end(), -0.25f);
+    const StereoSignal out = run(*p, in, 64);
+    for (size_t i = 0; i < 64; ++i) {
+        EXPECT_NEAR(out.left[i], 0.47261f, 1e-5) << i;
+        EXPECT_EQ(out.left[i], dsp::softClip(0.5f)) << i;
+        EXPECT_EQ(out.right[i], dsp::softClip(-0.25f)) << i;
+    }
+}
+
+TEST(APluginProcessing, InPlaceEqualsSeparateBuffersInBothModes) {
+    for (float listen : {0.0f, 1.0f}) {
+        auto a = makePlugin();
+        auto b = makePlugin();
+        for (APlugin* p : {a.get(), b.get()}) {
+            p->setProgram(9);
+            p->setParameter(kListen, listen);
+        }
+        const StereoSignal in = dynamicTestSignal(5000, 9);
+        const StereoSignal separate = run(*a, in, 512);
+        StereoSignal inPlace = in;
+        for (size_t start = 0; start < in.size(); start += 512) {
+            float* io[] = {inPlace.left.data() + start, inPlace.right.data() + start};
+            b->processReplacing(io, io, static_cast<int>(std::min<size_t>(512, in.size() - start)));
+        }
+        expectSameSamples(inPlace, separate);
+    }
+}
+
+TEST(APluginProcessing, ProcessReplacesTheOutputLikeProcessReplacing) {
+    auto a = makePlugin();
+    auto b = makePlugin();
+    const StereoSignal in = dynamicTestSignal(4096, 3);
+    const StereoSignal expected = run(*a, in, 256);
+    StereoSignal out(in.size());
+    std::fill(out.left.begin(), out.left.end(), 123.0f);
+    std::fill(out.right.begin(), out.right.end(), -7.0f);
+    StereoSignal input = in;
+    for (size_t start = 0; start < in.size(); start += 256) {
+        float* ins[] = {input.left.data() + start, input.right.data() + start};
+        float* outs[] = {out.left.data() + start, out.right.data() + start};
+        b->process(ins, outs, 256);
+    }
+    expectSameSamples(out, expected);
+    EXPECT_EQ(a->getVu(), 0.0f);
+}
+
+TEST(APluginProcessing, BuffersGrowForLongBlocksWithTheSameResult) {
+    // Block boundaries at multiples of 32 keep the chunk boundaries, so one long block must
+    // sound exactly like short ones.
+    auto a = makePlugin();
+    auto b = makePlugin();
+    const StereoSignal in = dynamicTestSignal(1000 + 512 + 256, 4);
+    const StereoSignal shortBlocks = run(*a, in, 256);
+    StereoSignal longBlocks(in.size());
+    StereoSignal input = in;
+    size_t start = 0;
+    for (int n : {512, 1000, 256}) {
+        float* ins[] = {input.left.data() + start, input.right.data() + start};
+        float* outs[] = {longBlocks.left.data() + start, longBlocks.right.data() + start};
+        b->processReplacing(ins, outs, n);
+        start += static_cast<size_t>(n);
+    }
+    expectSameSamples(longBlocks, shortBlocks);
+}
+
+TEST(APluginProcessing, FailedBufferGrowthProcessesTheBlockInPieces) {
+    auto a = makePlugin();
+    auto b = makePlugin();
+    const StereoSignal in = dynamicTestSignal(4096, 8);
+    const StereoSignal expected = run(*a, in, 4096);
+    plugin_faults::failBufferAllocations = 1000;
+    const StereoSignal pieces = run(*b, in, 4096); // capacity stays 512
+    plugin_faults::failBufferAllocations = 0;
+    expectSameSamples(pieces, expected);
+}
+
+TEST(APluginProcessing, OneBadSampleDisturbsAtMostItsChunk) {
+    for (float bad :
+         {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+        auto disturbed = makePlugin();
+        auto reference = makePlugin();
+        StereoSignal in = dynamicTestSignal(12000, 2);
+        in.left[4040] = bad; // chunk 4032..4063
+        const StereoSignal out = run(*disturbed, in, 512);
+        // From the next chunk on, the plug-in runs as if freshly reset there.
+        StereoSignal tail(in.size() - 4064);
+        std::copy(in.left.begin() + 4064, in.left.end(), tail.left.begin());
+        std::copy(in.right.begin() + 4064, in.right.end(), tail.right.begin());
+        reference->suspend();
+        const StereoSignal tailOut = run(*reference, tail, 512);
+        for (size_t i = 4064; i < in.size(); ++i) {
+            ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i])) << i;
+            ASSERT_EQ(out.left[i], tailOut.left[i - 4064]) << i;
+        }
+        for (size_t i = 0; i < 4032; ++i)
+            ASSERT_TRUE(std::isfinite(out.left[i])) << i;
+    }
+}
+
+TEST(APluginProcessing, SampleRateAndSuspendReset) {
+    auto a = makePlugin();
+    auto b = makePlugin();
+    const StereoSignal in = dynamicTestSignal(6000, 6);
+    a->setSampleRate(0.0f); // taken as 1 Hz: must not produce NaNs or hang
+    a->setSampleRate(std::numeric_limits<float>::quiet_NaN());
+    for (APlugin* p : {a.get(), b.get()})
+        p->setSampleRate(96000.0f);
+    run(*a, in, 512);
+    a->suspend(); // after a reset the loop starts from a silent detector
+    expectSameSamples(run(*a, in, 512), run(*b, in, 512));
+}
+
+TEST(APluginProcessing, ChunkingOfAHundredSampleBlock) {
+    const auto chunks = [](int nextEvent) {
+        std::vector<std::pair<int, int>> out;
+        for (int pos = 0; pos < 100;) {
+            if (pos == nextEvent) nextEvent = 2147483647; // dispatched
+            const int len = dsp::chunkLength(pos, 100, nextEvent);
+            out.emplace_back(pos, pos + len - 1);
+            pos += len;
+        }
+        return out;
+    };
+    using C = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(chunks(2147483647), (C{{0, 31}, {32, 63}, {64, 95}, {96, 99}}));
+    EXPECT_EQ(chunks(40), (C{{0, 31}, {32, 39}, {40, 71}, {72, 99}}));
+    EXPECT_EQ(dsp::chunkLength(10, 100, -5), 32); // an event behind never stalls the loop
+    EXPECT_EQ(dsp::chunkLength(10, 100, 10), 32);
+}
+
+#if defined(__SSE__) || defined(__x86_64__)
+#include <xmmintrin.h>
+TEST(APluginProcessing, DenormalModeIsSetDuringProcessingAndRestoredAfter) {
+    auto p = makePlugin();
+    p->setParameter(kDryWet, 0.0f);
+    StereoSignal in(64);
+    in.left[5] = 1e-40f; // a denormal: with denormals-are-zero it comes out as 0
+    const unsigned before = _mm_getcsr();
+    const StereoSignal out = run(*p, in, 64);
+    EXPECT_EQ(_mm_getcsr(), before);
+    EXPECT_EQ(out.left[5], 0.0f);
+    _mm_setcsr(before | 0x8040);
+    run(*p, in, 64);
+    EXPECT_EQ(_mm_getcsr(), before | 0x8040);
+    _mm_setcsr(before);
+}
+#endif
+
+TEST(APluginThreads, ParametersChangeWhileAnotherThreadProcesses) {
+    auto p = makePlugin();
+    std::atomic<bool> done{false};
+    std::thread ui([&] {
+        for (int round = 0; !done.load(); ++round)
+            for (int i = 0; i < 12; ++i)
+                p->setParameter(i, static_cast<float>((round * 7 + i) % 11) / 10.0f);
+    });
+    StereoSignal in = dynamicTestSignal(512, 1);
+    StereoSignal out(512);
+    bool finite = true;
+    for (int block = 0; block < 400; ++block) {
+        float* ins[] = {in.left.data(), in.right.data()};
+        float* outs[] = {out.left.data(), out.right.data()};
+        p->processReplacing(ins, outs, 512);
+        for (size_t i = 0; i < 512; ++i)
+            finite = finite && std::isfinite(out.left[i]) && std::isfinite(out.right[i]);
+    }
+    done = true;
+    ui.join();
+    EXPECT_TRUE(finite);
+}
