@@ -1,0 +1,215 @@
+#include "plugin/uPluginMidiMap.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace fs = std::filesystem;
+using midimap::CcMap;
+using midimap::strToIntDef;
+
+namespace {
+
+CcMap emptyMap() {
+    CcMap map;
+    map.fill(-1);
+    return map;
+}
+
+CcMap readText(std::string_view text) {
+    CcMap map = emptyMap();
+    midimap::LineReader reader(map);
+    reader.feed(text);
+    reader.finish();
+    return map;
+}
+
+class MidiMapFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device seed;
+        folder = fs::temp_directory_path() / ("wadling-midimap-" + std::to_string(seed()));
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::string slurp(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    void spit(const fs::path& p, std::string_view text) {
+        std::ofstream(p, std::ios::binary).write(text.data(), std::streamsize(text.size()));
+    }
+
+    fs::path folder;
+};
+
+} // namespace
+
+TEST(MidiMapNumber, AcceptsDecimalWithBlanksAndSign) {
+    EXPECT_EQ(strToIntDef("23", 0), 23);
+    EXPECT_EQ(strToIntDef("  7", 0), 7);
+    EXPECT_EQ(strToIntDef("\t7", 0), 7);
+    EXPECT_EQ(strToIntDef("+5", 0), 5);
+    EXPECT_EQ(strToIntDef(" -1", 0), -1);
+    EXPECT_EQ(strToIntDef("007", -1), 7);
+    EXPECT_EQ(strToIntDef("2147483647", 0), 2147483647);
+    EXPECT_EQ(strToIntDef("-2147483648", 0), INT32_MIN);
+}
+
+TEST(MidiMapNumber, AcceptsDollarAndZeroXHexadecimal) {
+    EXPECT_EQ(strToIntDef("$14", 0), 20);
+    EXPECT_EQ(strToIntDef("0x1f", 0), 31);
+    EXPECT_EQ(strToIntDef("0X1F", 0), 31);
+    EXPECT_EQ(strToIntDef(" $a", 0), 10);
+    EXPECT_EQ(strToIntDef("-$10", 0), -16);
+    EXPECT_EQ(strToIntDef("$7FFFFFFF", 0), 2147483647);
+}
+
+TEST(MidiMapNumber, AnythingElseGivesTheDefault) {
+    for (const char* text :
+         {"", " ", "7 ", "1 2", "x", "12a", "$", "0x", "$G", "0x-1", "--1", "+", "1e3",
+          "2147483648", "-2147483649", "$80000000", "99999999999999999999999", "\x80\xff"}) {
+        EXPECT_EQ(strToIntDef(text, -42), -42) << '"' << text << '"';
+    }
+}
+
+TEST(MidiMapLines, DesignExamplesOfLenientLines) {
+    CcMap map = readText("  7:4\r\n");
+    EXPECT_EQ(map[7], 4);
+
+    map = readText("7 : 4\r\n"); // the blank after 7 spoils the number: controller 0
+    EXPECT_EQ(map[0], 4);
+    EXPECT_EQ(map[7], -1);
+
+    map = emptyMap();
+    map[7] = 2;
+    EXPECT_TRUE(midimap::applyLine("7:a", map)); // unassigns controller 7
+    EXPECT_EQ(map[7], -1);
+
+    EXPECT_FALSE(midimap::applyLine("7 4", map));
+    EXPECT_EQ(map, emptyMap());
+
+    map = readText("$14: 0x3\r\n");
+    EXPECT_EQ(map[20], 3);
+}
+
+TEST(MidiMapLines, OutOfRangeControllerOrParameterIsSkipped) {
+    CcMap map =
+        readText("128: 3\r\n-1: 3\r\n5: 12\r\n6: -2\r\n2147483647: 1\r\n127: 11\r\n0: -1\r\n");
+    CcMap expected = emptyMap();
+    expected[127] = 11;
+    EXPECT_EQ(map, expected);
+}
+
+TEST(MidiMapLines, AnyLineEndAndAMissingFinalOne) {
+    CcMap map = readText("1: 1\r\n2: 2\n3: 3\r4: 4\n\r5: 5");
+    for (int cc = 1; cc <= 5; ++cc)
+        EXPECT_EQ(map[cc], cc) << cc;
+}
+
+TEST(MidiMapLines, CrLfSplitAcrossChunksIsOneLineEnd) {
+    CcMap map = emptyMap();
+    midimap::LineReader reader(map);
+    reader.feed("1: 1\r");
+    reader.feed("\n2: 2\r");
+    reader.feed("\n");
+    reader.finish();
+    EXPECT_EQ(map[1], 1);
+    EXPECT_EQ(map[2], 2);
+}
+
+TEST(MidiMapLines, GarbageAndOverlongLinesAreIgnoredAroundValidOnes) {
+    std::string text = "3: 3\r\n";
+    text += std::string("\0\x01\xff:\x80\x7f\r\n", 9);
+    text += std::string(100000, '9') + ": 4\r\n"; // far beyond any line a person writes
+    text += std::string(midimap::kMaxLineLength, ' ') + "9: 9\r\n"; // just too long
+    text += "10: 10\r\n";
+    text += std::string(5000, 'z'); // no line end at all
+    CcMap map = readText(text);
+    CcMap expected = emptyMap();
+    expected[3] = 3;
+    expected[10] = 10;
+    EXPECT_EQ(map, expected);
+}
+
+TEST(MidiMapLines, TextWithoutAnyLineEndIsOneLine) {
+    EXPECT_EQ(readText("23: 3")[23], 3);
+    EXPECT_EQ(readText(std::string(3 * midimap::kMaxLineLength, ':')), emptyMap());
+}
+
+TEST(MidiMapFormat, OneCrLfLinePerAssignedControllerAscending) {
+    CcMap map = emptyMap();
+    EXPECT_EQ(midimap::formatMap(map), "");
+    map[23] = 3;
+    map[0] = 11;
+    map[127] = 0;
+    EXPECT_EQ(midimap::formatMap(map), "0: 11\r\n23: 3\r\n127: 0\r\n");
+    EXPECT_EQ(readText(midimap::formatMap(map)), map);
+}
+
+TEST(MidiMapFolderOf, CutsAfterTheLastSeparator) {
+    EXPECT_EQ(midimap::folderOf("/usr/lib/vst/WadlingCompressor.so"), "/usr/lib/vst/");
+    EXPECT_EQ(midimap::folderOf("/WadlingCompressor.so"), "/");
+    // Without a folder there is nowhere safe to keep the file.
+    EXPECT_EQ(midimap::folderOf("WadlingCompressor.so"), "");
+    EXPECT_EQ(midimap::folderOf(""), "");
+#ifdef _WIN32
+    EXPECT_EQ(midimap::folderOf("C:\\VST\\WadlingCompressor.dll"), "C:\\VST\\");
+#endif
+}
+
+TEST_F(MidiMapFolder, WriteThenReadGivesTheSameMapAndLeavesNoTemporary) {
+    CcMap map = emptyMap();
+    map[23] = 3;
+    map[64] = -1;
+    map[100] = 6;
+    const std::string path = (folder / midimap::kFileName).string();
+    spit(path, "1: 1\r\n2: 2\r\n3: 3\r\n4: 4\r\n5: 5\r\n6: 6\r\n7: 7\r\n");
+    ASSERT_TRUE(midimap::writeFile(path, map));
+    EXPECT_EQ(slurp(path), "23: 3\r\n100: 6\r\n");
+    CcMap back = emptyMap();
+    EXPECT_EQ(midimap::readFile(path, back), midimap::ReadResult::Read);
+    EXPECT_EQ(back, map);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+TEST_F(MidiMapFolder, MissingFileAndUnreadableFileAreToldApart) {
+    CcMap map = emptyMap();
+    EXPECT_EQ(midimap::readFile((folder / "none.txt").string(), map), midimap::ReadResult::Missing);
+    fs::create_directory(folder / midimap::kFileName);
+    EXPECT_EQ(midimap::readFile((folder / midimap::kFileName).string(), map),
+              midimap::ReadResult::Failed);
+    EXPECT_EQ(map, emptyMap());
+}
+
+TEST_F(MidiMapFolder, ReadingStopsAtTheSizeLimit) {
+    const std::string path = (folder / midimap::kFileName).string();
+    std::string text = "1: 1\r\n";
+    text += std::string(midimap::kMaxFileBytes, '\n');
+    text += "2: 2\r\n";
+    spit(path, text);
+    CcMap map = emptyMap();
+    EXPECT_EQ(midimap::readFile(path, map), midimap::ReadResult::Read);
+    EXPECT_EQ(map[1], 1);
+    EXPECT_EQ(map[2], -1);
+}
+
+TEST_F(MidiMapFolder, UnwritablePlacesFailWithoutWritingAnywhere) {
+    CcMap map = emptyMap();
+    map[20] = 0;
+    EXPECT_FALSE(midimap::writeFile((folder / "missing" / midimap::kFileName).string(), map));
+    EXPECT_FALSE(fs::exists(folder / "missing"));
+
+    // A folder in the file's place stays as it is, with its content.
+    const fs::path blocker = folder / midimap::kFileName;
+    fs::create_directory(blocker);
+    spit(blocker / "keep.txt", "keep");
+    EXPECT_FALSE(midimap::writeFile(blocker.string(), map));
+    EXPECT_TRUE(fs::is_directory(blocker));
+    EXPECT_EQ(slurp(blocker / "keep.txt"), "keep");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
