@@ -24,8 +24,8 @@ APlugin::APlugin(audioMasterCallback audioMaster)
     // the host cannot tell apart (the base writes the same sample rate).
     setSampleRate(44100.0f);
     setProcessingDefaults();
-    // Step: MIDI map (load the controller map file, or the default map).
-    // Step: event pool (251 event records and the one-event list).
+    loadMidiMap();
+    createMidiEventPool();
     createPrograms();
     // Step: editor object (create it and attach it with setEditor).
     suspend();
@@ -45,8 +45,10 @@ APlugin::APlugin(audioMasterCallback audioMaster)
 APlugin::~APlugin() {
     // The editor goes first: its window reads the plug-in's state until it is gone.
     setEditor(nullptr);
-    // Step: MIDI map written back to its file (work buffers, programs and event pool are
-    // members and are released after this body, in the order noted in the header).
+    // A map that cannot be written is lost for this instance only; closing goes on. (Work
+    // buffers, programs and event pool are members and are released after this body, in the
+    // order noted in the header.)
+    saveMidiMap();
 }
 
 // ---- Identity & host queries -----------------------------------------------------------------

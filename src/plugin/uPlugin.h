@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "vst/DAudioEffectX.h"
 
@@ -73,8 +74,37 @@ public:
     float getVu() override;
 
     // ---- MIDI --------------------------------------------------------------------------------
-    /// Handles the events queued for this sample position and sets midiNextEventPos anew.
-    void dispatchMidiEvents(std::int32_t position);
+    /// Slot 0 carries events out to the host; slots 1..250 are the input queue.
+    static constexpr int32_t kMidiPoolSize = 251;
+    /// midiNextEventPos when nothing is queued.
+    static constexpr int32_t kMidiNoEvent = 2147483647;
+
+    /// Queues the host's MIDI events for the audio loop; always answers 1.
+    int32_t processEvents(VstEvents* events) override;
+    /// Handles every event queued for `position` and moves midiNextEventPos on.
+    void dispatchMidiEvents(int32_t position);
+    /// End of a block: events still queued (at or beyond its end) move to position 0 of the
+    /// next block.
+    void finishMidiBlock(int32_t sampleFrames);
+    /// Unassigns every controller and stops learning.
+    void clearMidiMap();
+    /// Controllers 20..31 on parameters 0..11.
+    void setDefaultMidiMap();
+    /// The mapping report that the editor shows.
+    std::string getMidiMapText();
+    /// Reads the map file beside the library; the default map when there is none.
+    void loadMidiMap();
+    /// Replaces the map file with the current map; false when it could not be written.
+    bool saveMidiMap() noexcept;
+    /// Folder of this plug-in's library file with its trailing separator; empty if unknown.
+    static std::string getLibraryFolder();
+
+    /// Controller number -> parameter index, -1 = unassigned.
+    std::array<std::atomic<int32_t>, 128> midiCcMap;
+    /// Parameter index -> controller last assigned by the default map or by learning, or -1.
+    std::array<std::atomic<int32_t>, 13> midiParamCc;
+    /// Parameter waiting for a controller (set by the editor), -1 = not learning.
+    std::atomic<int32_t> midiLearnParam{-1};
 
     // ---- Editor ------------------------------------------------------------------------------
 
@@ -83,9 +113,19 @@ private:
     // the design frees the work buffers, then the programs, then the event pool. Declare the
     // event pool before the programs, and the programs before the work buffers.
 
-    // ---- MIDI --------------------------------------------------------------------------------
-    /// Sample position (within the block) of the earliest queued event; 2147483647 for none.
-    std::int32_t midiNextEventPos = 2147483647;
+    // ---- MIDI (processing thread only) -------------------------------------------------------
+    void createMidiEventPool();
+    void handleMidiEvent(const VstMidiEvent& event);
+    void handleController(uint8_t cc, uint8_t value);
+    void passMidiToHost(uint8_t status, uint8_t data1, uint8_t data2);
+
+    std::unique_ptr<VstMidiEvent[]> midiEventPool;
+    std::unique_ptr<VstEvents> midiOutEvents;
+    int32_t midiQueuedCount = 0;
+    /// Sample position of the earliest queued event in the current block.
+    int32_t midiNextEventPos = kMidiNoEvent;
+    /// Highest queue slot in use: the scans stop there.
+    int32_t midiLastSlot = 0;
 
     // ---- Parameters & programs ---------------------------------------------------------------
     void createPrograms();
