@@ -169,6 +169,22 @@ void TReadOnlyMemoryStream::SetSize(std::int64_t) {
 
 // TMemoryStream
 
+TMemoryStream::TMemoryStream(TMemoryStream&& other) noexcept {
+    *this = std::move(other);
+}
+
+TMemoryStream& TMemoryStream::operator=(TMemoryStream&& other) noexcept {
+    if (this != &other) {
+        block_ = std::move(other.block_);
+        SetPointer(block_.data(), block_.size());
+        position_ = other.position_;
+        other.block_.clear();
+        other.SetPointer(nullptr, 0);
+        other.position_ = 0;
+    }
+    return *this;
+}
+
 void TMemoryStream::Grow(std::size_t size) {
     try {
         if (size > block_.capacity())

@@ -97,8 +97,8 @@ public:
 class TMemoryStream : public TCustomMemoryStream {
 public:
     TMemoryStream() = default;
-    TMemoryStream(const TMemoryStream&) = delete;
-    TMemoryStream& operator=(const TMemoryStream&) = delete;
+    TMemoryStream(TMemoryStream&& other) noexcept;
+    TMemoryStream& operator=(TMemoryStream&& other) noexcept;
 
     std::size_t Write(const void* buffer, std::size_t count) override;
     /// Resizes the block (new bytes are 0); the position is kept, clamped to the new size.

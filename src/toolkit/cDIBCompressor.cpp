@@ -1,0 +1,163 @@
+#include "toolkit/cDIBCompressor.h"
+
+#include "toolkit/cDIBStandardCompressors.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <vector>
+
+namespace toolkit {
+
+namespace {
+
+constexpr char kSignature[6] = {'D', 'I', 'B', 'C', 'M', 'P'};
+
+struct Registry {
+    std::vector<std::unique_ptr<TAbstractDIBCompressor>> compressors;
+    TAbstractDIBCompressor* current = nullptr;
+};
+
+// The standard compressors join when the registry is first used rather than from a static
+// initialiser of their own unit: the linker drops unreferenced objects of a static library.
+Registry& registry() {
+    static Registry instance = [] {
+        Registry r;
+        r.compressors.push_back(std::make_unique<TRLEDIBCompressor>());
+        r.compressors.push_back(std::make_unique<TLZHDIBCompressor>());
+        return r;
+    }();
+    return instance;
+}
+
+std::vector<std::uint8_t> allocate(std::size_t length) {
+    try {
+        return std::vector<std::uint8_t>(length);
+    } catch (const std::bad_alloc&) {
+        throw EDIBCompressError("Not enough memory for an image record of " +
+                                std::to_string(length) + " bytes.");
+    }
+}
+
+std::size_t remainingBytes(runtime::TStream& stream) {
+    const std::int64_t n = stream.Remaining();
+    if (static_cast<std::uint64_t>(n) > std::numeric_limits<std::size_t>::max())
+        throw EDIBCompressError("Image data too large for this build.");
+    return static_cast<std::size_t>(n);
+}
+
+} // namespace
+
+bool TAbstractDIBCompressor::CanDecompress(const runtime::TGUID& identifier) const {
+    runtime::TGUID own;
+    GetGUID(own);
+    return runtime::GUIDToString(identifier) == runtime::GUIDToString(own);
+}
+
+void RegisterDIBCompressor(std::unique_ptr<TAbstractDIBCompressor> compressor) {
+    if (compressor) registry().compressors.push_back(std::move(compressor));
+}
+
+TAbstractDIBCompressor* FindDIBCompressor(std::string_view text) {
+    auto& list = registry().compressors;
+    for (auto it = list.rbegin(); it != list.rend(); ++it) {
+        runtime::TGUID id;
+        (*it)->GetGUID(id);
+        if (runtime::GUIDToString(id) == text) return it->get();
+    }
+    return nullptr;
+}
+
+int DIBCompressorCount() {
+    return static_cast<int>(registry().compressors.size());
+}
+
+TAbstractDIBCompressor* DIBCompressors(int index) {
+    auto& list = registry().compressors;
+    if (index < 0 || index >= static_cast<int>(list.size())) return nullptr;
+    return list[static_cast<std::size_t>(index)].get();
+}
+
+TAbstractDIBCompressor* CurrentDIBCompressor() {
+    return registry().current;
+}
+
+void SetCurrentDIBCompressor(TAbstractDIBCompressor* compressor) {
+    registry().current = compressor;
+}
+
+void PackDIBData(TAbstractSuperDIB* image, runtime::TStream& raw, runtime::TStream& target) {
+    const std::size_t n = remainingBytes(raw);
+    TAbstractDIBCompressor* compressor = CurrentDIBCompressor();
+    // The header holds the length in 32 bits: a longer record can only be stored raw.
+    if (compressor == nullptr || n > std::numeric_limits<std::uint32_t>::max()) {
+        target.CopyFrom(raw, static_cast<std::int64_t>(n));
+        return;
+    }
+    std::vector<std::uint8_t> source = allocate(n);
+    if (n > 0) raw.ReadBuffer(source.data(), n);
+    std::vector<std::uint8_t> packed = allocate(n);
+    const std::size_t payload = compressor->Compress(image, source.data(), n, packed.data());
+    if (payload == 0 || payload > n) {
+        if (n > 0) target.WriteBuffer(source.data(), n);
+        return;
+    }
+    runtime::TGUID id;
+    compressor->GetGUID(id);
+    target.WriteBuffer(kSignature, sizeof kSignature);
+    target.WriteBuffer(id.ToBytes().data(), 16);
+    target.WriteUInt32LE(static_cast<std::uint32_t>(n));
+    target.WriteBuffer(packed.data(), payload);
+}
+
+void UnpackDIBData(TAbstractSuperDIB* image, runtime::TStream& source,
+                   runtime::TStream& rawTarget) {
+    const std::int64_t start = source.Position();
+    bool packed = false;
+    std::uint8_t header[kDIBHeaderLength];
+    if (source.Remaining() >= static_cast<std::int64_t>(kDIBHeaderLength)) {
+        source.ReadBuffer(header, sizeof kSignature);
+        packed = std::memcmp(header, kSignature, sizeof kSignature) == 0;
+        if (packed)
+            source.ReadBuffer(header + sizeof kSignature, kDIBHeaderLength - sizeof kSignature);
+        else
+            source.SetPosition(start);
+    }
+    if (!packed) {
+        rawTarget.CopyFrom(source, static_cast<std::int64_t>(remainingBytes(source)));
+        return;
+    }
+    const runtime::TGUID id = runtime::TGUID::FromBytes(header + 6);
+    const std::uint32_t rawLength = std::uint32_t(header[22]) | (std::uint32_t(header[23]) << 8) |
+                                    (std::uint32_t(header[24]) << 16) |
+                                    (std::uint32_t(header[25]) << 24);
+
+    TAbstractDIBCompressor* decompressor = nullptr;
+    auto& list = registry().compressors;
+    for (auto it = list.rbegin(); it != list.rend() && decompressor == nullptr; ++it)
+        if ((*it)->CanDecompress(id)) decompressor = it->get();
+    if (decompressor == nullptr) throw EDIBCompressError("Could not find a suitable decompressor.");
+    if (rawLength > kMaxRawDIBLength)
+        throw EDIBCompressError("Packed image declares " + std::to_string(rawLength) +
+                                " bytes, more than the limit of " +
+                                std::to_string(kMaxRawDIBLength) + ".");
+
+    std::vector<std::uint8_t> payload = allocate(remainingBytes(source));
+    if (!payload.empty()) source.ReadBuffer(payload.data(), payload.size());
+    // A memory stream target takes the record in place, without a second 17 MB buffer.
+    if (auto* memory = dynamic_cast<runtime::TMemoryStream*>(&rawTarget)) {
+        const std::int64_t at = memory->Position();
+        memory->SetSize(std::max(memory->Size(), at + std::int64_t{rawLength}));
+        decompressor->Decompress(image, id, payload.data(), memory->Memory() + at, payload.size(),
+                                 rawLength);
+        memory->SetPosition(at + rawLength);
+        return;
+    }
+    std::vector<std::uint8_t> record = allocate(rawLength);
+    decompressor->Decompress(image, id, payload.data(), record.data(), payload.size(),
+                             record.size());
+    if (!record.empty()) rawTarget.WriteBuffer(record.data(), record.size());
+}
+
+} // namespace toolkit
