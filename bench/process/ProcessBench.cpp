@@ -91,16 +91,24 @@ void run(benchmark::State& state, const Material& material, bool listen, const M
         b = (b + 1) % blocks;
     }
     const double frames = static_cast<double>(state.iterations()) * block;
-    state.counters["ns_per_frame"] =
-        benchmark::Counter(frames * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_frame"] = benchmark::Counter(
+        frames * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["x_realtime"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
     plugin.stop();
 }
 
-void Demo(benchmark::State& s) { run(s, demo(), false, nullptr); }
-void Loud(benchmark::State& s) { run(s, loud(), false, nullptr); }
-void SilenceAfterLoud(benchmark::State& s) { run(s, silence(), false, &loud()); }
-void Listen(benchmark::State& s) { run(s, demo(), true, nullptr); }
+void Demo(benchmark::State& s) {
+    run(s, demo(), false, nullptr);
+}
+void Loud(benchmark::State& s) {
+    run(s, loud(), false, nullptr);
+}
+void SilenceAfterLoud(benchmark::State& s) {
+    run(s, silence(), false, &loud());
+}
+void Listen(benchmark::State& s) {
+    run(s, demo(), true, nullptr);
+}
 
 } // namespace
 

@@ -8,8 +8,9 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRate = 44100.0;
-constexpr size_t kBeat = 22050; // 120 beats per minute
-constexpr size_t kBeats = 20;   // ten seconds
+constexpr size_t kBeat = 22050;  // 120 beats per minute
+constexpr size_t kBeats = 20;    // ten seconds
+constexpr double kMaster = 0.45; // peaks just below full scale
 
 // sin(2 pi phase) for any phase, by symmetry and a Taylor series on a quarter wave.
 double sinCycles(double phase) {
@@ -20,12 +21,16 @@ double sinCycles(double phase) {
     if (x > 0.25) x = 0.5 - x;
     const double t = 2.0 * kPi * x, t2 = t * t;
     const double s =
-        t * (1 - t2 / 6 * (1 - t2 / 20 * (1 - t2 / 42 * (1 - t2 / 72 * (1 - t2 / 110 * (1 - t2 / 156))))));
+        t *
+        (1 -
+         t2 / 6 * (1 - t2 / 20 * (1 - t2 / 42 * (1 - t2 / 72 * (1 - t2 / 110 * (1 - t2 / 156))))));
     return sign * s;
 }
 
 // Coefficient of an exponential decay with time constant seconds, per sample.
-double decay(double seconds) { return 1.0 - 1.0 / (seconds * kRate); }
+double decay(double seconds) {
+    return 1.0 - 1.0 / (seconds * kRate);
+}
 
 struct Noise {
     uint32_t state = 0x2545F491u;
@@ -39,11 +44,11 @@ struct Noise {
 
 // How loud each beat is: a quiet intro, loud grooves, a break and a crescendo.
 double sectionLevel(size_t beat) {
-    if (beat < 4) return 0.12;            // intro
-    if (beat < 8) return 0.85;            // groove
-    if (beat < 10) return 0.01;           // near silence
+    if (beat < 4) return 0.12;                                         // intro
+    if (beat < 8) return 0.85;                                         // groove
+    if (beat < 10) return 0.01;                                        // near silence
     if (beat < 12) return 0.2 + 0.35 * static_cast<double>(beat - 10); // build-up
-    return 1.0;                           // loud to the end
+    return 1.0;                                                        // loud to the end
 }
 
 } // namespace
@@ -116,8 +121,8 @@ DemoMaterial synthesiseDemo() {
         const double centre = level * (drums * kick + bass * (groove ? 1.0 : 0.0) + lead);
         const double l = centre + level * (drums * (0.6 * snare + 0.4 * hat) + pad * padL);
         const double r = centre + level * (drums * (0.4 * snare + 0.8 * hat) + pad * padR);
-        demo.left[i] = static_cast<float>(l);
-        demo.right[i] = static_cast<float>(r);
+        demo.left[i] = static_cast<float>(kMaster * l);
+        demo.right[i] = static_cast<float>(kMaster * r);
     }
     return demo;
 }

@@ -27,7 +27,8 @@ LevelTrace traceLevels(const std::vector<float>& inL, const std::vector<float>& 
         }
         t.inputDb.push_back(toDb(in));
         t.outputDb.push_back(toDb(out));
-        t.gainDb.push_back(in > 1e-3 ? toDb(out) - toDb(in) : std::numeric_limits<double>::quiet_NaN());
+        t.gainDb.push_back(in > 1e-3 ? toDb(out) - toDb(in)
+                                     : std::numeric_limits<double>::quiet_NaN());
     }
     return t;
 }
@@ -49,35 +50,60 @@ constexpr Rgb kInput{90, 150, 255}, kOutput{255, 150, 50}, kGain{80, 220, 120};
 // A 3x5 pixel font for the few characters the plot writes.
 const char* glyph(char c) {
     switch (c) {
-    case '0': return "111101101101111";
-    case '1': return "010110010010111";
-    case '2': return "111001111100111";
-    case '3': return "111001111001111";
-    case '4': return "101101111001001";
-    case '5': return "111100111001111";
-    case '6': return "111100111101111";
-    case '7': return "111001010010010";
-    case '8': return "111101111101111";
-    case '9': return "111101111001111";
-    case '-': return "000000111000000";
-    case '+': return "000010111010000";
-    case 'd': return "001001111101111";
-    case 'B': return "110101110101110";
-    case 's': return "000111100001111";
-    case 'I': return "111010010010111";
-    case 'N': return "101111111111101";
-    case 'O': return "111101101101111";
-    case 'U': return "101101101101111";
-    case 'T': return "111010010010010";
-    case 'G': return "111100101101111";
-    case 'A': return "010101111101101";
-    default: return "000000000000000";
+    case '0':
+        return "111101101101111";
+    case '1':
+        return "010110010010111";
+    case '2':
+        return "111001111100111";
+    case '3':
+        return "111001111001111";
+    case '4':
+        return "101101111001001";
+    case '5':
+        return "111100111001111";
+    case '6':
+        return "111100111101111";
+    case '7':
+        return "111001010010010";
+    case '8':
+        return "111101111101111";
+    case '9':
+        return "111101111001111";
+    case '-':
+        return "000000111000000";
+    case '+':
+        return "000010111010000";
+    case 'd':
+        return "001001111101111";
+    case 'B':
+        return "110101110101110";
+    case 's':
+        return "000111100001111";
+    case 'I':
+        return "111010010010111";
+    case 'N':
+        return "101111111111101";
+    case 'O':
+        return "111101101101111";
+    case 'U':
+        return "101101101101111";
+    case 'T':
+        return "111010010010010";
+    case 'G':
+        return "111100101101111";
+    case 'A':
+        return "010101111101101";
+    default:
+        return "000000000000000";
     }
 }
 
 class Canvas {
 public:
-    Canvas() : pixels(static_cast<size_t>(kWidth) * kHeight * 3) { fill(0, 0, kWidth, kHeight, kBackground); }
+    Canvas() : pixels(static_cast<size_t>(kWidth) * kHeight * 3) {
+        fill(0, 0, kWidth, kHeight, kBackground);
+    }
     void set(int x, int y, Rgb c) {
         if (x < 0 || y < 0 || x >= kWidth || y >= kHeight) return;
         uint8_t* p = &pixels[(static_cast<size_t>(y) * kWidth + x) * 3];
@@ -104,7 +130,9 @@ public:
             const char* g = glyph(ch);
             for (int r = 0; r < 5; ++r)
                 for (int k = 0; k < 3; ++k)
-                    if (g[r * 3 + k] == '1') fill(x + k * scale, y + r * scale, x + (k + 1) * scale, y + (r + 1) * scale, c);
+                    if (g[r * 3 + k] == '1')
+                        fill(x + k * scale, y + r * scale, x + (k + 1) * scale, y + (r + 1) * scale,
+                             c);
             x += 4 * scale;
         }
     }
@@ -113,7 +141,8 @@ public:
 
 int yFor(double db) {
     const double clamped = std::clamp(db, kDbBottom, kDbTop);
-    return kTop + static_cast<int>((kDbTop - clamped) / (kDbTop - kDbBottom) * (kHeight - kTop - kBottom));
+    return kTop +
+           static_cast<int>((kDbTop - clamped) / (kDbTop - kDbBottom) * (kHeight - kTop - kBottom));
 }
 
 void drawTrace(Canvas& c, const std::vector<double>& values, Rgb colour) {
@@ -134,7 +163,9 @@ void drawTrace(Canvas& c, const std::vector<double>& values, Rgb colour) {
 
 } // namespace
 
-bool canWritePng() { return true; }
+bool canWritePng() {
+    return true;
+}
 
 void writeLevelPlot(const LevelTrace& trace, const std::string& path) {
     Canvas c;
@@ -183,7 +214,9 @@ void writeLevelPlot(const LevelTrace& trace, const std::string& path) {
 
 #else
 
-bool canWritePng() { return false; }
+bool canWritePng() {
+    return false;
+}
 
 void writeLevelPlot(const LevelTrace&, const std::string& path) {
     throw std::runtime_error(path + ": this build has no PNG support (libpng was not found)");

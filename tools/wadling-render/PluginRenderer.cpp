@@ -32,8 +32,12 @@ PluginRenderer::~PluginRenderer() {
     instance.reset(); // effClose
 }
 
-int PluginRenderer::numPrograms() const { return instance->effect()->numPrograms; }
-int PluginRenderer::numParams() const { return instance->effect()->numParams; }
+int PluginRenderer::numPrograms() const {
+    return instance->effect()->numPrograms;
+}
+int PluginRenderer::numParams() const {
+    return instance->effect()->numParams;
+}
 
 std::string PluginRenderer::programName(int index) {
     return instance->text(effGetProgramNameIndexed, index);
@@ -49,7 +53,9 @@ std::string PluginRenderer::parameterText(int index) {
     return label.empty() ? display : display + " " + label;
 }
 
-float PluginRenderer::parameterValue(int index) { return instance->getParameter(index); }
+float PluginRenderer::parameterValue(int index) {
+    return instance->getParameter(index);
+}
 
 void PluginRenderer::selectProgram(const std::string& spec) {
     int number = -1;
@@ -59,7 +65,8 @@ void PluginRenderer::selectProgram(const std::string& spec) {
         if (number < 0) throw UsageError("unknown program \"" + spec + "\" (see --list)");
     }
     if (number < 0 || number >= numPrograms())
-        throw UsageError("program " + spec + " out of range 0.." + std::to_string(numPrograms() - 1));
+        throw UsageError("program " + spec + " out of range 0.." +
+                         std::to_string(numPrograms() - 1));
     instance->dispatch(effSetProgram, 0, number);
 }
 
@@ -67,7 +74,8 @@ int PluginRenderer::findParameter(const std::string& spec) {
     int index = -1;
     if (parseInt(spec, index)) {
         if (index < 0 || index >= numParams())
-            throw UsageError("parameter " + spec + " out of range 0.." + std::to_string(numParams() - 1));
+            throw UsageError("parameter " + spec + " out of range 0.." +
+                             std::to_string(numParams() - 1));
         return index;
     }
     for (int i = 0; i < numParams(); ++i)

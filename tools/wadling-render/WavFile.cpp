@@ -16,7 +16,9 @@ constexpr uint16_t kFormatExtensible = 0xFFFE;
 uint32_t le32(const unsigned char* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
-uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t le16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 void put16(std::vector<unsigned char>& out, uint32_t v) {
     out.push_back(v & 0xFF);
@@ -26,25 +28,34 @@ void put32(std::vector<unsigned char>& out, uint32_t v) {
     put16(out, v & 0xFFFF);
     put16(out, v >> 16);
 }
-void putTag(std::vector<unsigned char>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void putTag(std::vector<unsigned char>& out, const char* tag) {
+    out.insert(out.end(), tag, tag + 4);
+}
 
 } // namespace
 
 std::string describe(SampleFormat format) {
     switch (format) {
-    case SampleFormat::Pcm16: return "16-bit PCM";
-    case SampleFormat::Pcm24: return "24-bit PCM";
-    case SampleFormat::Pcm32: return "32-bit PCM";
-    case SampleFormat::Float32: return "32-bit float";
+    case SampleFormat::Pcm16:
+        return "16-bit PCM";
+    case SampleFormat::Pcm24:
+        return "24-bit PCM";
+    case SampleFormat::Pcm32:
+        return "32-bit PCM";
+    case SampleFormat::Float32:
+        return "32-bit float";
     }
     return "?";
 }
 
 int bytesPerSample(SampleFormat format) {
     switch (format) {
-    case SampleFormat::Pcm16: return 2;
-    case SampleFormat::Pcm24: return 3;
-    default: return 4;
+    case SampleFormat::Pcm16:
+        return 2;
+    case SampleFormat::Pcm24:
+        return 3;
+    default:
+        return 4;
     }
 }
 

@@ -96,11 +96,16 @@ Options parse(int argc, char** argv) {
                 throw render::UsageError("--block wants a number from 1 to 1048576");
         } else if (a == "--format") {
             const std::string v = value(i, a);
-            if (v == "pcm16") o.format = render::SampleFormat::Pcm16;
-            else if (v == "pcm24") o.format = render::SampleFormat::Pcm24;
-            else if (v == "pcm32") o.format = render::SampleFormat::Pcm32;
-            else if (v == "float") o.format = render::SampleFormat::Float32;
-            else throw render::UsageError("--format wants pcm16, pcm24, pcm32 or float");
+            if (v == "pcm16")
+                o.format = render::SampleFormat::Pcm16;
+            else if (v == "pcm24")
+                o.format = render::SampleFormat::Pcm24;
+            else if (v == "pcm32")
+                o.format = render::SampleFormat::Pcm32;
+            else if (v == "float")
+                o.format = render::SampleFormat::Float32;
+            else
+                throw render::UsageError("--format wants pcm16, pcm24, pcm32 or float");
         } else if (a == "--plugin") {
             o.plugin = value(i, a);
         } else if (a == "--out") {
@@ -184,8 +189,8 @@ int renderFile(render::PluginRenderer& plugin, const Options& o) {
     plugin.stop();
     out.finish();
     std::cerr << o.files[1] << ": " << done << " frames at " << info.sampleRate << " Hz, "
-              << render::describe(format) << (info.channels == 1 ? " (mono input on both inputs)" : "")
-              << "\n";
+              << render::describe(format)
+              << (info.channels == 1 ? " (mono input on both inputs)" : "") << "\n";
     return 0;
 }
 
@@ -208,14 +213,17 @@ int renderDemo(render::PluginRenderer& plugin, const Options& o) {
         plugin.process(&dry.left[start], &dry.right[start], &wetL[start], &wetR[start], frames);
     }
     plugin.stop();
-    const auto save = [&](const char* name, const std::vector<float>& l, const std::vector<float>& r) {
-        render::WavWriter w((folder / name).string(), render::SampleFormat::Float32, dry.sampleRate);
+    const auto save = [&](const char* name, const std::vector<float>& l,
+                          const std::vector<float>& r) {
+        render::WavWriter w((folder / name).string(), render::SampleFormat::Float32,
+                            dry.sampleRate);
         w.write(l.data(), r.data(), l.size());
         w.finish();
     };
     save("demo-dry.wav", dry.left, dry.right);
     save("demo-processed.wav", wetL, wetR);
-    const render::LevelTrace trace = render::traceLevels(dry.left, dry.right, wetL, wetR, dry.sampleRate);
+    const render::LevelTrace trace =
+        render::traceLevels(dry.left, dry.right, wetL, wetR, dry.sampleRate);
     double deepest = 0;
     for (double g : trace.gainDb)
         if (!std::isnan(g)) deepest = std::min(deepest, g);
