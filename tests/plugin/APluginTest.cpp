@@ -1,3 +1,4 @@
+#include "MidiEventList.h"
 #include "PluginTestSignals.h"
 #include "platform/Platform.h"
 #include "plugin/uPlugin.h"
@@ -384,4 +385,34 @@ TEST(APluginThreads, ParametersChangeWhileAnotherThreadProcesses) {
     done = true;
     ui.join();
     EXPECT_TRUE(finite);
+}
+
+TEST(APluginProcessing, ListenSwitchedOffMidBlockReadsThisBlocksInput) {
+    // Block 1 (normal mode) leaves loud samples in the side buffers. Block 2 starts in listen
+    // mode, so they are not refilled; MIDI controller 26 switches listen off at sample 40. From
+    // there the detector must hear block 2's input, exactly as if the block had started in
+    // normal mode.
+    auto test = makePlugin();
+    auto reference = makePlugin();
+    StereoSignal loud(512), quiet(512);
+    for (size_t i = 0; i < 512; ++i) {
+        loud.left[i] = loud.right[i] = (i / 20) % 2 ? 0.95f : -0.95f;
+        quiet.left[i] = 0.05f * std::sin(0.05f * i);
+        quiet.right[i] = -quiet.left[i];
+    }
+    run(*test, loud, 512);
+    run(*reference, loud, 512);
+    test->setParameter(kListen, 1.0f);
+    MidiEventList off, same;
+    off.cc(40, 26, 0);
+    same.cc(40, 26, 0); // the same chunk boundaries, listen already off
+    test->processEvents(off.get());
+    reference->processEvents(same.get());
+    const StereoSignal out = run(*test, quiet, 512);
+    const StereoSignal expected = run(*reference, quiet, 512);
+    EXPECT_EQ(test->getParameter(kListen), 0.0f);
+    for (size_t i = 40; i < 512; ++i) {
+        ASSERT_EQ(out.left[i], expected.left[i]) << i;
+        ASSERT_EQ(out.right[i], expected.right[i]) << i;
+    }
 }
