@@ -1,8 +1,10 @@
 #pragma once
 // Everything the plug-in, the runtime and the toolkit ask of an operating system. Each backend
-// (posix/, win32/, headless/, x11/) implements exactly these.
+// (posix/, win32/, headless/, x11/) implements exactly these. All hooks except the first two
+// belong to the user-interface thread.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -12,5 +14,43 @@ std::string libraryFilePath();
 
 /// The decimal separator of the user's regional settings ('.' when none can be read).
 char decimalSeparator();
+
+/// Milliseconds since an arbitrary start, wrapping at 2^32 (the controls' paint stamp).
+std::uint32_t tickCount();
+
+/// Identifies a running timer; 0 is never a valid timer.
+using TimerId = std::uint32_t;
+
+/// Start a periodic timer that calls `onTick` every `intervalMs` (> 0) milliseconds on the
+/// user-interface thread. Answers 0 when the system refuses a timer. `onTick` must not throw.
+TimerId startTimer(std::uint32_t intervalMs, std::function<void()> onTick);
+
+/// Stop a timer and release what it holds; unknown ids are ignored. Safe inside its own tick.
+void stopTimer(TimerId id);
+
+/// Run every timer that is due. Hosts without a message loop of ours (Linux) call this from
+/// their idle entry; on Windows the system's timer messages do the same.
+void runDueTimers();
+
+/// A 32-bit bottom-up pixel buffer that the system can draw on and copy to a window (Win32: a
+/// DIB section in its own memory device context; elsewhere plain memory).
+struct PixelSurface;
+
+/// Create a surface; answers null and a message in `error` when the system refuses.
+PixelSurface* createPixelSurface(int width, int height, std::uint8_t** pixels, std::string& error);
+
+/// Release a surface and its pixels; null is ignored.
+void destroyPixelSurface(PixelSurface* surface);
+
+/// The system drawing handle of a surface (Win32: its device context), or null.
+void* pixelSurfaceDC(PixelSurface* surface);
+
+/// Bits per pixel of a device context; 0 for null or unknown handles.
+int deviceBitsPerPixel(void* deviceContext);
+
+/// Copy rows of palette indices (top row first, `width` bytes each) to an 8-bit device
+/// context at (x, y), with `colours` (framework colours) as the bitmap's colour table.
+bool blit8Bit(void* deviceContext, int x, int y, int width, int height, const std::uint8_t* indices,
+              const std::uint32_t* colours, int colourCount);
 
 } // namespace platform

@@ -1,0 +1,302 @@
+#pragma once
+// Thirty-two-bit surfaces with straight alpha (bytes blue, green, red, alpha; rows bottom-up)
+// and the kernels that blend one onto another with exact integer arithmetic.
+
+#include "runtime/Components.h"
+#include "runtime/Events.h"
+#include "runtime/Exception.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+struct PixelSurface;
+}
+namespace runtime {
+class TStream;
+}
+
+namespace toolkit {
+
+class EDIBError : public runtime::Exception {
+public:
+    using Exception::Exception;
+};
+
+/// A framework colour: red in the low byte, then green, then blue.
+using TColor = std::uint32_t;
+constexpr TColor clBlack = 0x000000;
+
+enum TTransparentMode { tmAuto, tmFixed };
+
+/// Inclusive pixel rectangle (rows counted from the top).
+struct TDIBRect {
+    std::int32_t Left = 0, Top = 0, Right = -1, Bottom = -1;
+    bool operator==(const TDIBRect&) const = default;
+};
+
+/// A region as horizontal runs: each rectangle is one run of one row, right and bottom
+/// exclusive, rows from the top. Empty means "no region".
+struct TDIBRegion {
+    struct Run {
+        std::int32_t Left, Top, Right, Bottom;
+    };
+    std::vector<Run> Rects;
+    bool Empty() const { return Rects.empty(); }
+    bool Contains(std::int32_t x, std::int32_t y) const;
+};
+
+/// A 3 x 3 convolution, laid out as the stored filter record.
+struct TDIBFilter {
+    std::int32_t Reserved = 0;
+    std::int16_t RedBias = 0, GreenBias = 0, BlueBias = 0;
+    std::uint8_t Opacity = 255;
+    std::int32_t Divisor = 0;     ///< 0 or less: the sum of the weights
+    std::int16_t Weights[9] = {}; ///< rows from the top, each left to right
+};
+
+/// A palette with the 6-bit-per-channel lookup table Render8Bit uses (blue/4 + green/4 * 64 +
+/// red/4 * 4096 gives the entry index).
+struct TDIBPalette {
+    std::vector<std::uint32_t> Entries; ///< framework colours
+    std::vector<std::uint8_t> Lookup;   ///< 262,144 entries, or empty when the palette has none
+};
+
+class TAbstractSuperDIB : public runtime::TPersistent {
+public:
+    ~TAbstractSuperDIB() override;
+
+    /// From another surface: size and pixels, then properties (file names too between memory
+    /// surfaces), then Changed.
+    void Assign(const runtime::TPersistent* source) override;
+    std::string ClassName() const override = 0;
+
+    // Properties.
+    long double Angle() const { return angle_; }
+    virtual void SetAngle(long double value);
+    bool AutoSize() const { return autoSize_; }
+    virtual void SetAutoSize(bool value);
+    int Width() const { return width_; }
+    virtual void SetWidth(int value) { SetSize(value, height_); }
+    int Height() const { return height_; }
+    virtual void SetHeight(int value) { SetSize(width_, value); }
+    bool Masked() const { return masked_; }
+    virtual void SetMasked(bool value);
+    std::uint8_t Opacity() const { return opacity_; }
+    virtual void SetOpacity(std::uint8_t value);
+    long double Scale() const { return scaleX_; }
+    virtual void SetScale(long double value);
+    long double ScaleX() const { return scaleX_; }
+    virtual void SetScaleX(long double value);
+    long double ScaleY() const { return scaleY_; }
+    virtual void SetScaleY(long double value);
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool value);
+    TColor TransparentColor() const;
+    void SetTransparentColor(TColor value);
+    TTransparentMode TransparentMode() const { return transparentMode_; }
+    void SetTransparentMode(TTransparentMode value);
+    TDIBRect ClipRect() const { return clip_; }
+    void SetClipRect(TDIBRect rect);
+    runtime::TNotifyEvent OnChange;
+
+    // Pixels.
+    bool HasPixels() const { return pixels_ != nullptr; }
+    /// Start of row y counted from the top; null for rows outside the surface.
+    std::uint8_t* RowPointer(int y);
+    const std::uint8_t* RowPointer(int y) const;
+    std::uint8_t* Bits() { return pixels_; }
+    const std::uint8_t* Bits() const { return pixels_; }
+    /// Sizes below 1 become 1; sizes above 65535 or beyond memory raise EDIBError.
+    virtual void SetSize(int width, int height);
+
+    void BeginUpdate() { ++updateCount_; }
+    void EndUpdate();
+    virtual void Changed();
+
+    // Drawing (positions and sizes in pixels, rows from the top; everything clips).
+    virtual void Draw(int x, int y, int width, int height, TAbstractSuperDIB& dest, int srcX = 0,
+                      int srcY = 0);
+    virtual void DrawRaw(int x, int y, int width, int height, TAbstractSuperDIB& dest, int srcX = 0,
+                         int srcY = 0);
+    virtual void DrawAlphaChannel(int x, int y, int width, int height, TAbstractSuperDIB& dest,
+                                  int srcX = 0, int srcY = 0);
+    virtual void DrawMaskImage(int x, int y, int width, int height, TAbstractSuperDIB& dest,
+                               int srcX = 0, int srcY = 0);
+    /// Frame `index` of `frames` equal slices of this strip's width.
+    void DrawGlyph(int x, int y, TAbstractSuperDIB& dest, int frames, int index);
+    /// Cross-fade between the two frames around (position - minimum) / (maximum - minimum).
+    void DrawGlyphTween(int x, int y, bool wrap, double position, double maximum, double minimum,
+                        TAbstractSuperDIB& dest, int frames);
+    virtual void Fill(TColor colour);
+    virtual void FillRect(TColor colour, int left, int top, int width, int height);
+    void SetAlpha(std::uint8_t value);
+    virtual void ApplyFilter(const TDIBFilter& filter);
+    /// Nearest-neighbour resample of the whole of `source` onto the whole of this surface.
+    void StretchFrom(const TAbstractSuperDIB& source);
+    virtual void RenderRotated(TAbstractSuperDIB& target);
+    /// Drawing properties (and the size, when the target owns no pixels); a target that is not
+    /// a surface raises EDIBError.
+    virtual void CopyPropertiesTo(runtime::TPersistent* target) const;
+    /// Borrows `other`'s pixels (never freed here) and copies its properties.
+    virtual void ShareFrom(TAbstractSuperDIB& other);
+    virtual void ResetProperties();
+    TDIBRegion CreateAlphaRegion(std::uint8_t threshold) const;
+    TDIBRegion CreateColorRegion(TColor colour) const;
+    /// Palette indices of a rectangle (rows from the top), as Render8Bit sends them.
+    std::vector<std::uint8_t> ConvertTo8Bit(const TDIBPalette& palette, int srcX, int srcY,
+                                            int width, int height) const;
+    virtual void Render8Bit(void* deviceContext, int x, int y, const TDIBPalette& palette, int srcX,
+                            int srcY, int width, int height);
+
+    /// Any picture the runtime's loader reads (uncompressed 24- and 32-bit BMP).
+    virtual void ImportPicture(const std::string& fileName);
+    virtual void ImportMask(const std::string& fileName);
+    /// The stored `Data` property: the packed raw record.
+    virtual void ReadData(runtime::TStream& stream);
+    virtual void WriteData(runtime::TStream& stream);
+
+    /// What a kernel reads of the surface whose routine it is: opacity and colour key.
+    struct TRoutineOwner {
+        std::uint8_t Opacity = 255;
+        std::uint32_t Key = 0; ///< pixel byte order, blue in the low byte
+    };
+    // Kernels: one row of `count` pixels.
+    virtual void KernelMaskImage(const std::uint8_t* s, std::uint8_t* d, int count,
+                                 TRoutineOwner owner) const;
+    virtual void KernelAlphaChannel(const std::uint8_t* s, std::uint8_t* d, int count,
+                                    TRoutineOwner owner) const;
+    virtual void KernelCopy(const std::uint8_t* s, std::uint8_t* d, int count,
+                            TRoutineOwner owner) const;
+    virtual void KernelOpacity(const std::uint8_t* s, std::uint8_t* d, int count,
+                               TRoutineOwner owner) const;
+    virtual void KernelMasked(const std::uint8_t* s, std::uint8_t* d, int count,
+                              TRoutineOwner owner) const;
+    virtual void KernelMaskedOpacity(const std::uint8_t* s, std::uint8_t* d, int count,
+                                     TRoutineOwner owner) const;
+    virtual void KernelKeyed(const std::uint8_t* s, std::uint8_t* d, int count,
+                             TRoutineOwner owner) const;
+    virtual void KernelKeyedOpacity(const std::uint8_t* s, std::uint8_t* d, int count,
+                                    TRoutineOwner owner) const;
+
+    enum class TDrawRoutine {
+        MaskImage,
+        AlphaChannel,
+        Copy,
+        Opacity,
+        Masked,
+        MaskedOpacity,
+        Keyed,
+        KeyedOpacity
+    };
+    TDrawRoutine DrawRoutine() const { return routine_; }
+
+protected:
+    TAbstractSuperDIB();
+    virtual std::uint8_t* AllocPixels(int width, int height) = 0;
+    virtual void FreePixels(std::uint8_t* pixels) = 0;
+    virtual void SelectDrawRoutine();
+    void AssignTo(runtime::TPersistent* dest) const override;
+    bool OwnsPixels() const { return ownsPixels_; }
+
+    void releasePixels();
+
+private:
+    void detachBorrowers();
+    void forgetBorrower(TAbstractSuperDIB* borrower);
+    void adoptSize(int width, int height);
+    std::size_t byteCount() const;
+    void runRow(TDrawRoutine routine, TRoutineOwner owner, const std::uint8_t* s, std::uint8_t* d,
+                int count) const;
+    void drawWith(TDrawRoutine routine, TRoutineOwner owner, int x, int y, int width, int height,
+                  TAbstractSuperDIB& dest, int srcX, int srcY);
+    void drawTransformed(int x, int y, int width, int height, TAbstractSuperDIB& dest);
+    bool hasTransform() const;
+
+    long double angle_ = 0;
+    bool autoSize_ = false;
+    TDIBRect clip_{0, 0, 0, 0};
+    std::uint16_t height_ = 1;
+    bool masked_ = false;
+    std::uint8_t opacity_ = 255;
+    long double scaleX_ = 100, scaleY_ = 100;
+    bool transparent_ = false;
+    std::uint32_t transparentColor_ = 0; // pixel byte order: blue in the low byte
+    TTransparentMode transparentMode_ = tmAuto;
+    TDrawRoutine routine_ = TDrawRoutine::Copy;
+    TRoutineOwner routineOwner_;
+    std::uint8_t* pixels_ = nullptr;
+    TAbstractSuperDIB* lender_ = nullptr;       // whose pixels we borrow
+    std::vector<TAbstractSuperDIB*> borrowers_; // who borrows ours
+    std::uint16_t width_ = 1;
+    int updateCount_ = 0;
+    bool ownsPixels_ = true;
+};
+
+/// Pixels in plain memory: the kind image lists and forms store.
+class TCustomMemoryDIB : public TAbstractSuperDIB {
+public:
+    TCustomMemoryDIB() = default;
+    TCustomMemoryDIB(int width, int height) { SetSize(width, height); }
+    ~TCustomMemoryDIB() override;
+    std::string ClassName() const override { return "TCustomMemoryDIB"; }
+    void Assign(const runtime::TPersistent* source) override;
+    void ImportPicture(const std::string& fileName) override;
+    void ImportMask(const std::string& fileName) override;
+    void ReadData(runtime::TStream& stream) override;
+    void WriteData(runtime::TStream& stream) override;
+
+    std::string ImageFilename;
+    std::string MaskFilename;
+    /// False for pictures kept in files: WriteData then writes nothing.
+    bool StoreData = true;
+
+protected:
+    std::uint8_t* AllocPixels(int width, int height) override;
+    void FreePixels(std::uint8_t* pixels) override;
+
+private:
+    std::unique_ptr<std::uint8_t[]> buffer_;
+};
+
+class TMemoryDIB : public TCustomMemoryDIB {
+public:
+    using TCustomMemoryDIB::TCustomMemoryDIB;
+    std::string ClassName() const override { return "TMemoryDIB"; }
+};
+
+/// Pixels the system can draw on and blit from (a DIB section with its own device context on
+/// Windows, plain memory elsewhere): back buffers and temporaries.
+class TCustomWinDIB : public TAbstractSuperDIB {
+public:
+    TCustomWinDIB() = default;
+    TCustomWinDIB(int width, int height) { SetSize(width, height); }
+    ~TCustomWinDIB() override;
+    std::string ClassName() const override { return "TCustomWinDIB"; }
+    /// The device context (Windows) or null.
+    void* Handle() const;
+
+protected:
+    std::uint8_t* AllocPixels(int width, int height) override;
+    void FreePixels(std::uint8_t* pixels) override;
+
+private:
+    platform::PixelSurface* surface_ = nullptr;
+};
+
+class TWinDIB : public TCustomWinDIB {
+public:
+    using TCustomWinDIB::TCustomWinDIB;
+    std::string ClassName() const override { return "TWinDIB"; }
+};
+
+/// The four rotation tables of 360,000 entries (one per 0.001 degree), built on first use.
+struct TTrigTables {
+    std::vector<std::int32_t> Sine, Cosine, SinePlus90, CosinePlus90;
+};
+const TTrigTables& TrigTables();
+
+} // namespace toolkit
