@@ -2,23 +2,25 @@
 #include "toolkit/cDIB.h"
 
 #include "runtime/Streams.h"
+#include "toolkit/cDIBCompressor.h"
 
 #include <cstring>
 
 namespace toolkit {
 
 void TAbstractSuperDIB::WriteData(runtime::TStream& stream) {
+    if (pixels_ == nullptr) return; // a surface without pixels stores no Data
     runtime::TMemoryStream raw;
     raw.WriteUInt16LE(width_);
     raw.WriteUInt16LE(height_);
-    if (pixels_ != nullptr) raw.WriteBuffer(pixels_, byteCount());
+    raw.WriteBuffer(pixels_, byteCount());
     raw.SetPosition(0);
-    stream.CopyFrom(raw, raw.Size());
+    PackDIBData(this, raw, stream);
 }
 
 void TAbstractSuperDIB::ReadData(runtime::TStream& stream) {
     runtime::TMemoryStream raw;
-    raw.CopyFrom(stream, stream.Remaining());
+    UnpackDIBData(this, stream, raw);
     raw.SetPosition(0);
     if (raw.Size() < 4) throw EDIBError("Image data is too short");
     const int w = raw.ReadUInt16LE();

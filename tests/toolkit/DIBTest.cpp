@@ -1,4 +1,5 @@
 #include "toolkit/cDIB.h"
+#include "toolkit/cDIBCompressor.h"
 
 #include "runtime/Picture.h"
 #include "runtime/Streams.h"
@@ -7,6 +8,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -596,4 +598,36 @@ TEST(DIBData, RawRecordRoundTripsAndShortRecordsAreRefused) {
     runtime::TMemoryStream none;
     b.WriteData(none);
     EXPECT_EQ(none.Size(), 0);
+}
+
+TEST(DIBData, PackedRoundTripThroughBothCompressors) {
+    TMemoryDIB a(45, 12);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 45; ++x)
+            put(a, x, y, {x, y, x < 20 ? 0 : 255, x < 30 ? 255 : 0});
+    TAbstractDIBCompressor* const before = CurrentDIBCompressor();
+    for (const char* id :
+         {"{BC0C10FC-E045-41E7-A37C-B86AF21320B8}", "{CABA9056-7349-43A4-B010-3764FBFAC230}"}) {
+        SetCurrentDIBCompressor(FindDIBCompressor(id));
+        ASSERT_NE(CurrentDIBCompressor(), nullptr) << id;
+        runtime::TMemoryStream stream;
+        a.WriteData(stream);
+        ASSERT_GT(stream.Size(), 26);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(stream.Memory()), 6), "DIBCMP");
+        EXPECT_LT(stream.Size(), 4 + 45 * 12 * 4); // this picture packs
+        stream.SetPosition(0);
+        TMemoryDIB b;
+        int changes = 0;
+        b.OnChange = [&](runtime::TPersistent*) { ++changes; };
+        b.ReadData(stream);
+        EXPECT_EQ(changes, 1);
+        ASSERT_EQ(b.Width(), 45);
+        ASSERT_EQ(b.Height(), 12);
+        EXPECT_EQ(std::memcmp(a.Bits(), b.Bits(), 45 * 12 * 4), 0) << id;
+    }
+    SetCurrentDIBCompressor(before);
+    TMemoryDIB empty;
+    runtime::TMemoryStream none;
+    empty.WriteData(none);
+    EXPECT_EQ(none.Size(), 0); // no pixels, no Data
 }
