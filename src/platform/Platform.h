@@ -53,4 +53,15 @@ int deviceBitsPerPixel(void* deviceContext);
 bool blit8Bit(void* deviceContext, int x, int y, int width, int height, const std::uint8_t* indices,
               const std::uint32_t* colours, int colourCount);
 
+// ---- Shared libraries (hosts and tools that load the plug-in binary; any thread) ------------
+
+/// Loads the shared library at `path` (UTF-8); null on failure, with the reason in `error`.
+void* loadLibrary(const std::string& path, std::string& error);
+
+/// Address of the exported `name` in a loaded library; null when it has none.
+void* librarySymbol(void* library, const char* name);
+
+/// Releases a library from loadLibrary (null is ignored).
+void unloadLibrary(void* library);
+
 } // namespace platform

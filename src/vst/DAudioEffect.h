@@ -29,8 +29,9 @@ constexpr size_t kHostProductStringSize = kVstMaxProductStrLen;
 /// Shell plug-in names and error texts: the sizes the interface documents for these buffers.
 constexpr size_t kHostShellNameSize = 64;
 constexpr size_t kHostErrorTextSize = 256;
-/// Room the operations get to write into; longer texts are cut when copied to the host.
-constexpr size_t kTextScratchSize = 256;
+/// Room the operations get to write into, well above every bound; what exceeds the bound of
+/// its kind is cut when the text is copied to the host.
+constexpr size_t kTextScratchSize = 512;
 
 /// Copies `source` into `dest` of `size` bytes, cut and always terminated; nothing when `dest`
 /// is null or `size` is 0.

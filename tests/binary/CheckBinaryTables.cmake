@@ -1,0 +1,53 @@
+# Checks the plug-in binary's tables: it exports exactly `main` and `VSTPluginMain`, and a
+# Windows DLL imports only DLLs that every Windows installation has (no C++ or GCC runtime DLL).
+# cmake -DTOOL=<objdump or nm> -DBINARY=<file> -DWINDOWS=<bool> -P CheckBinaryTables.cmake
+set(system_dlls KERNEL32.DLL MSVCRT.DLL USER32.DLL GDI32.DLL SHELL32.DLL ADVAPI32.DLL OLE32.DLL
+    OLEAUT32.DLL COMCTL32.DLL COMDLG32.DLL WINMM.DLL SHLWAPI.DLL UXTHEME.DLL IMM32.DLL VERSION.DLL
+    WS2_32.DLL RPCRT4.DLL)
+
+if(WINDOWS)
+    execute_process(COMMAND ${TOOL} -p ${BINARY} OUTPUT_VARIABLE table RESULT_VARIABLE failed)
+    if(failed)
+        message(FATAL_ERROR "${TOOL} -p ${BINARY} failed")
+    endif()
+    # Export names: lines "[   0] name" inside the export name table.
+    string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table.*" names "${table}")
+    string(REGEX MATCHALL "\n[ \t]+\\[ *[0-9]+\\] [^\n]+" entries "${names}")
+    set(exports)
+    foreach(entry ${entries})
+        string(REGEX REPLACE ".*\\] " "" name "${entry}")
+        string(STRIP "${name}" name)
+        list(APPEND exports ${name})
+    endforeach()
+    string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${table}")
+    foreach(import ${imports})
+        string(REGEX REPLACE "DLL Name: " "" dll "${import}")
+        string(STRIP "${dll}" dll)
+        string(TOUPPER "${dll}" upper)
+        if(NOT upper IN_LIST system_dlls)
+            message(FATAL_ERROR "${BINARY} imports ${dll}, which is not a system DLL")
+        endif()
+        message(STATUS "imports ${dll}")
+    endforeach()
+    if(NOT imports)
+        message(FATAL_ERROR "no import table found in ${BINARY}")
+    endif()
+else()
+    execute_process(COMMAND ${TOOL} -D --defined-only ${BINARY}
+                    OUTPUT_VARIABLE table RESULT_VARIABLE failed)
+    if(failed)
+        message(FATAL_ERROR "${TOOL} -D ${BINARY} failed")
+    endif()
+    string(REGEX MATCHALL "[0-9a-fA-F]+ [TtWwDdBbRrVviu] [^\n]+" entries "${table}")
+    set(exports)
+    foreach(entry ${entries})
+        string(REGEX REPLACE "^[0-9a-fA-F]+ . " "" name "${entry}")
+        list(APPEND exports ${name})
+    endforeach()
+endif()
+
+list(SORT exports)
+if(NOT exports STREQUAL "VSTPluginMain;main")
+    message(FATAL_ERROR "${BINARY} exports [${exports}]; expected exactly main and VSTPluginMain")
+endif()
+message(STATUS "exports ${exports}")
