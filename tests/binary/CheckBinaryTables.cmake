@@ -1,6 +1,7 @@
 # Checks the plug-in binary's tables: it exports exactly `main` and `VSTPluginMain`, and a
 # Windows DLL imports only DLLs that every Windows installation has (no C++ or GCC runtime DLL).
 # cmake -DTOOL=<objdump or nm> -DBINARY=<file> -DWINDOWS=<bool> -P CheckBinaryTables.cmake
+cmake_minimum_required(VERSION 3.25)
 set(system_dlls KERNEL32.DLL MSVCRT.DLL USER32.DLL GDI32.DLL SHELL32.DLL ADVAPI32.DLL OLE32.DLL
     OLEAUT32.DLL COMCTL32.DLL COMDLG32.DLL WINMM.DLL SHLWAPI.DLL UXTHEME.DLL IMM32.DLL VERSION.DLL
     WS2_32.DLL RPCRT4.DLL)
