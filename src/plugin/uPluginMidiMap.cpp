@@ -1,9 +1,12 @@
 #include "plugin/uPluginMidiMap.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <random>
 
 namespace midimap {
 
@@ -24,6 +27,24 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
+
+/// Instances closing at the same time, in this process or another, must not share a temporary
+/// file: their texts would mix.
+std::string temporarySuffix() {
+    static std::atomic<std::uint32_t> counter{0};
+    std::uint64_t mix =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    mix ^= reinterpret_cast<std::uintptr_t>(&counter) * 0x9E3779B97F4A7C15ull;
+    mix ^= static_cast<std::uint64_t>(counter.fetch_add(1, std::memory_order_relaxed)) << 40;
+    try {
+        mix ^= std::random_device{}();
+    } catch (...) {
+        // No entropy source: the clock and the counter still differ.
+    }
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(mix));
+    return suffix;
+}
 
 } // namespace
 
@@ -138,7 +159,7 @@ ReadResult readFile(const std::string& path, CcMap& map) {
 
 bool writeFile(const std::string& path, const CcMap& map) {
     const std::string text = formatMap(map);
-    const std::string temporary = path + ".tmp";
+    const std::string temporary = path + temporarySuffix();
     bool written = false;
     if (File file{std::fopen(temporary.c_str(), "wb")}) {
         written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size() &&

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 using midimap::CcMap;
@@ -211,5 +215,41 @@ TEST_F(MidiMapFolder, UnwritablePlacesFailWithoutWritingAnywhere) {
     EXPECT_FALSE(midimap::writeFile(blocker.string(), map));
     EXPECT_TRUE(fs::is_directory(blocker));
     EXPECT_EQ(slurp(blocker / "keep.txt"), "keep");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+TEST_F(MidiMapFolder, InstancesClosingTogetherLeaveOneWholeMap) {
+    const std::string path = (folder / midimap::kFileName).string();
+    std::vector<std::string> texts;
+    std::vector<CcMap> maps;
+    for (int t = 0; t < 4; ++t) {
+        CcMap map = emptyMap();
+        for (int cc = 0; cc <= t * 40; ++cc) // texts of different lengths
+            map[cc] = t;
+        maps.push_back(map);
+        texts.push_back(midimap::formatMap(map));
+    }
+    std::atomic<bool> done{false};
+    std::atomic<int> mixed{0};
+    std::thread reader([&] {
+        while (!done.load()) {
+            CcMap seen = emptyMap();
+            if (midimap::readFile(path, seen) == midimap::ReadResult::Read &&
+                std::find(maps.begin(), maps.end(), seen) == maps.end())
+                ++mixed;
+        }
+    });
+    std::vector<std::thread> writers;
+    for (const CcMap& map : maps)
+        writers.emplace_back([&path, &map] {
+            for (int i = 0; i < 100; ++i)
+                midimap::writeFile(path, map);
+        });
+    for (std::thread& w : writers)
+        w.join();
+    done = true;
+    reader.join();
+    EXPECT_EQ(mixed.load(), 0);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), slurp(path)), texts.end());
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
