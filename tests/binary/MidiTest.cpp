@@ -40,12 +40,12 @@ protected:
         callback.clearCalls();
         return p;
     }
-    /// An instance that passes its input through untouched until "Dry/Wet" rises: no
-    /// compression (threshold 0 dB) and a dry mix.
-    host::PluginInstance& startDry() {
+    /// An instance whose output shows what the detector does (a fully wet mix) and that
+    /// leaves a level of 0.5 uncompressed (threshold 0 dB) until "Squeeze" rises.
+    host::PluginInstance& startWet() {
         host::PluginInstance& p = start();
         p.setParameter(kSqueeze, 0.0f);
-        p.setParameter(kDryWet, 0.0f);
+        p.setParameter(kDryWet, 1.0f);
         return p;
     }
 
@@ -130,17 +130,24 @@ protected:
 } // namespace
 
 TEST_F(MidiTest, ControllerMovesItsParameterAtItsSamplePosition) {
-    host::PluginInstance& p = startDry();
+    // "Squeeze" acts inside the chunk loop (the dry/wet mix is applied to the whole block
+    // afterwards): from 0 (threshold 0 dB, nothing to do for a level of 0.5) to 1.0 (-40 dB).
+    host::PluginInstance& reference = startWet();
+    const std::vector<float> untouched = play(reference, 100);
+    for (float sample : untouched)
+        ASSERT_NEAR(sample, kWetHalf, 1e-5);
+
+    host::PluginInstance& p = startWet();
     MidiEventList events;
-    events.cc(40, 24, 127); // "Dry/Wet" to 1.0 at sample 40
+    events.cc(40, 23, 127);
     EXPECT_EQ(send(p, events), 1);
     const std::vector<float> out = play(p, 100);
-    for (int i = 0; i < 40; ++i)
-        ASSERT_EQ(out[i], 0.5f) << i;
+    for (int i = 0; i < 40; ++i) // across the chunk boundary at 32 as well
+        ASSERT_EQ(out[i], untouched[i]) << i;
     for (int i = 40; i < 100; ++i)
-        ASSERT_NEAR(out[i], kWetHalf, 1e-5) << i;
-    EXPECT_EQ(p.getParameter(kDryWet), 1.0f);
-    EXPECT_EQ(automations(), (std::vector<std::pair<int32_t, float>>{{kDryWet, 1.0f}}));
+        ASSERT_NE(out[i], untouched[i]) << i;
+    EXPECT_EQ(p.getParameter(kSqueeze), 1.0f);
+    EXPECT_EQ(automations(), (std::vector<std::pair<int32_t, float>>{{kSqueeze, 1.0f}}));
 }
 
 TEST_F(MidiTest, EachChannelMessageIsPassedOnAsTheDesignSays) {
@@ -337,31 +344,35 @@ TEST_F(MidiTest, EventsOfOtherTypesAndNullEntriesAreIgnored) {
 }
 
 TEST_F(MidiTest, NegativePositionsAreTakenAsTheBlockStart) {
-    host::PluginInstance& p = startDry();
+    host::PluginInstance& reference = startWet();
+    const std::vector<float> untouched = play(reference, 64);
+    host::PluginInstance& p = startWet();
     MidiEventList events;
-    events.cc(-5, 24, 127).midi(-99, 0x90, 7, 7).midi(INT32_MIN, 0x80, 7, 0);
+    events.cc(-5, 23, 127).midi(-99, 0x90, 7, 7).midi(INT32_MIN, 0x80, 7, 0);
     send(p, events);
     const std::vector<float> out = play(p, 64);
     for (int i = 0; i < 64; ++i)
-        ASSERT_NEAR(out[i], kWetHalf, 1e-5) << i;
-    EXPECT_EQ(passedOn(), (std::vector<Message>{{0xB0, 24, 127}, {0x90, 7, 7}, {0x80, 7, 0}}));
+        ASSERT_NE(out[i], untouched[i]) << i;
+    EXPECT_EQ(passedOn(), (std::vector<Message>{{0xB0, 23, 127}, {0x90, 7, 7}, {0x80, 7, 0}}));
 }
 
 TEST_F(MidiTest, EventsAtOrBeyondTheBlockEndComeAtTheNextBlocksStart) {
-    host::PluginInstance& p = startDry();
-    MidiEventList events;
-    events.cc(64, 24, 127).midi(1000000, 0x90, 9, 9);
-    send(p, events);
-    std::vector<float> out = play(p, 64);
-    for (int i = 0; i < 64; ++i)
-        ASSERT_EQ(out[i], 0.5f) << i;
-    EXPECT_TRUE(passedOn().empty());
+    host::PluginInstance& reference = startWet();
+    const std::vector<float> first = play(reference, 64);
+    const std::vector<float> second = play(reference, 64);
 
-    out = play(p, 0); // an empty block changes nothing
-    out = play(p, 64);
+    host::PluginInstance& p = startWet();
+    MidiEventList events;
+    events.cc(64, 23, 127).midi(1000000, 0x90, 9, 9);
+    send(p, events);
+    EXPECT_EQ(play(p, 64), first);
+    EXPECT_TRUE(passedOn().empty());
+    play(p, 0); // an empty block changes nothing
+    EXPECT_TRUE(passedOn().empty());
+    const std::vector<float> out = play(p, 64);
     for (int i = 0; i < 64; ++i)
-        ASSERT_NEAR(out[i], kWetHalf, 1e-5) << i;
-    EXPECT_EQ(passedOn(), (std::vector<Message>{{0xB0, 24, 127}, {0x90, 9, 9}}));
+        ASSERT_NE(out[i], second[i]) << i;
+    EXPECT_EQ(passedOn(), (std::vector<Message>{{0xB0, 23, 127}, {0x90, 9, 9}}));
 }
 
 TEST_F(MidiTest, UnreadableMapFileLeavesTheDefaultMapAndIsNotReplaced) {
