@@ -29,7 +29,7 @@ void shuffle(const std::uint8_t* in, std::size_t length, std::uint8_t* out) {
         out[2 * q + i] = in[4 * i + 2];
         out[3 * q + i] = in[4 * i + 3];
     }
-    std::memcpy(out + 4 * q, in + 4 * q, length - 4 * q);
+    if (length > 4 * q) std::memcpy(out + 4 * q, in + 4 * q, length - 4 * q);
 }
 
 void unshuffle(const std::uint8_t* in, std::size_t length, std::uint8_t* out) {
@@ -40,7 +40,7 @@ void unshuffle(const std::uint8_t* in, std::size_t length, std::uint8_t* out) {
         out[4 * i + 2] = in[2 * q + i];
         out[4 * i + 3] = in[3 * q + i];
     }
-    std::memcpy(out + 4 * q, in + 4 * q, length - 4 * q);
+    if (length > 4 * q) std::memcpy(out + 4 * q, in + 4 * q, length - 4 * q);
 }
 
 } // namespace

@@ -7,7 +7,9 @@
 
 namespace packingtest {
 
-/// A raw image record (width, height, bottom-up BGRA): gradients and shapes with soft alpha.
+/// A raw image record (width, height, bottom-up BGRA) like the editor's background strip:
+/// frames of 491 pixels side by side, each a diagonal gradient with a soft-edged disc that
+/// grows from frame to frame, and an alpha ramp at the frame's left edge.
 inline std::vector<std::uint8_t> smoothRecord(int width, int height) {
     std::vector<std::uint8_t> r(4 + std::size_t(width) * height * 4);
     r[0] = std::uint8_t(width);
@@ -20,11 +22,20 @@ inline std::vector<std::uint8_t> smoothRecord(int width, int height) {
             const int frame = x / 491;
             const int fx = x % 491;
             const int dx = fx - 245, dy = y - 160;
-            const bool inDisc = dx * dx + dy * dy < (60 + frame) * (60 + frame);
-            *p++ = std::uint8_t(inDisc ? 40 : (fx * 255) / 491);
-            *p++ = std::uint8_t(inDisc ? 200 - frame : (y * 255) / (height ? height : 1));
-            *p++ = std::uint8_t(inDisc ? 90 : 128);
-            *p++ = std::uint8_t(inDisc || fx > 20 ? 255 : fx * 12);
+            const int radius = 60 + 2 * frame;
+            const int d2 = dx * dx + dy * dy;
+            // 0 outside the disc, 255 inside, a ramp over its 8-pixel rim.
+            const int inside = d2 >= radius * radius ? 0
+                               : d2 <= (radius - 8) * (radius - 8)
+                                   ? 255
+                                   : (radius * radius - d2) * 255 /
+                                         (radius * radius - (radius - 8) * (radius - 8));
+            const int b = (fx * 3 + y * 2) / 7, g = (fx + y * 3) / 6, rr = 40 + (fx * y) / 900;
+            const int db = 30 + dx / 4, dg = 180 - dy / 3, dr = 200 - frame;
+            *p++ = std::uint8_t((b * (255 - inside) + db * inside) / 255);
+            *p++ = std::uint8_t((g * (255 - inside) + dg * inside) / 255);
+            *p++ = std::uint8_t((rr * (255 - inside) + dr * inside) / 255);
+            *p++ = std::uint8_t(fx > 20 ? 255 : fx * 12);
         }
     }
     return r;

@@ -147,6 +147,7 @@ TEST(DIBPacking, DataThatWillNotShrinkIsStoredRaw) {
     EXPECT_EQ(packWith(kLZHCompressorGUID, noise), noise);
     EXPECT_EQ(packWith(kRLECompressorGUID, noise), noise);
     EXPECT_EQ(packWith(kLZHCompressorGUID, Bytes{}), Bytes{});
+    EXPECT_EQ(packWith(kRLECompressorGUID, Bytes{}), Bytes{});
     EXPECT_EQ(packWith(kRLECompressorGUID, Bytes{5}), Bytes{5});
 }
 
