@@ -8,6 +8,13 @@
 #include <cmath>
 #include <initializer_list>
 
+// The per-sample steps run inside the chunk loop; a call per sample costs more than the step.
+#if defined(__GNUC__)
+#define WADLING_HOT_INLINE [[gnu::always_inline]] inline
+#else
+#define WADLING_HOT_INLINE inline
+#endif
+
 namespace dsp {
 
 /// Keeps the recursive detector states out of the denormal range.
@@ -28,7 +35,7 @@ inline float dbToGain(double db) {
 }
 
 /// The wet path's saturator: w (12w^2 + 144) / ((13/17)(w^2 + 60) w^2 + 144).
-inline float softClip(float w) {
+WADLING_HOT_INLINE float softClip(float w) {
     const float q = w * w;
     const float num = static_cast<float>(12.0 * q + 144.0);
     const float u = static_cast<float>((q + 60.0) * 0.7647058823529411);
@@ -73,7 +80,8 @@ struct EqSettings {
 };
 
 /// One sample of the complementary three-band split and its weighted sum.
-inline void eqStep(EqState& s, const EqSettings& c, float xL, float xR, float& eqL, float& eqR) {
+WADLING_HOT_INLINE void eqStep(EqState& s, const EqSettings& c, float xL, float xR, float& eqL,
+                               float& eqR) {
     s.loL = static_cast<float>(s.loL + (static_cast<double>(xL) - s.loL) * c.loSplitCoef);
     s.loR = static_cast<float>(s.loR + (static_cast<double>(xR) - s.loR) * c.loSplitCoef);
     s.hiL = static_cast<float>(s.hiL + (static_cast<double>(xL) - s.hiL) * c.hiSplitCoef);
@@ -105,7 +113,8 @@ struct DetectorSettings {
 };
 
 /// One sample of the linked peak detector and gain computer; leaves the gain in s.gain.
-inline void detectorStep(DetectorState& s, const DetectorSettings& c, float eqL, float eqR) {
+WADLING_HOT_INLINE void detectorStep(DetectorState& s, const DetectorSettings& c, float eqL,
+                                     float eqR) {
     const float d =
         static_cast<float>((std::fabs(static_cast<double>(eqL)) + std::fabs(eqR)) * 0.5);
     const double envDiff = static_cast<double>(s.envelope) - d;
@@ -116,8 +125,8 @@ inline void detectorStep(DetectorState& s, const DetectorSettings& c, float eqL,
     const bool above = d - c.thresholdLin > 0.0f;
     float target = 0.0f;
     if (above)
-        target = static_cast<float>(
-            dmath::log(static_cast<double>(d) + denormalOffset) * twentyOverLn10 - c.thresholdDb);
+        target = static_cast<float>(dmath::logOfFloat(d + denormalOffset) * twentyOverLn10 -
+                                    c.thresholdDb);
     float ov = s.overshootDb + denormalOffset;
     const double ovDiff = static_cast<double>(ov) - target;
     ov = static_cast<float>(ovDiff * (ov < target ? c.grAttackCoef : s.grReleaseCoef) + target);

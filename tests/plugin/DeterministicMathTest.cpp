@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -52,4 +54,20 @@ TEST(DeterministicMath, EdgeValues) {
     EXPECT_LE(ulpDistance(dmath::log(1e-310), std::log(1e-310)), 1.0);
     EXPECT_LE(ulpDistance(dmath::exp(709.5), std::exp(709.5)), 1.0);
     EXPECT_NEAR(dmath::exp(-740.0) / std::exp(-740.0), 1.0, 1e-3);
+}
+
+TEST(DeterministicMath, LogOfFloatGivesTheSameBitsAsTheGeneralLog) {
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<uint32_t> bits(0, 0x7F7FFFFF);
+    for (int i = 0; i < 300000; ++i) {
+        float f;
+        const uint32_t b = bits(rng);
+        std::memcpy(&f, &b, 4);
+        ASSERT_EQ(dmath::logOfFloat(f), dmath::log(f)) << f;
+    }
+    for (float f : {1.0f, 0.99f, 1.0078125f, 0.9921875f, 1e-40f, 0.0f, -1.0f,
+                    std::numeric_limits<float>::infinity(), std::numeric_limits<float>::max()}) {
+        const double a = dmath::logOfFloat(f), b = dmath::log(f);
+        EXPECT_TRUE(a == b || (std::isnan(a) && std::isnan(b))) << f;
+    }
 }

@@ -29,7 +29,7 @@ exp_rows = [split(mpmath.power(2, mpmath.mpf(j) / N)) for j in range(N)]
 log_rows = []
 for j in range(N):
     c = 1 + (mpmath.mpf(j) + mpmath.mpf(1) / 2) / N
-    log_rows.append((float(1 / c),) + split(mpmath.log(c)))
+    log_rows.append((float(c), float(1 / c)) + split(mpmath.log(c)))
 
 ln2n_hi = chop(ln2 / N, 35)
 ln2n_lo = float(ln2 / N - mpmath.mpf(ln2n_hi))
@@ -54,8 +54,8 @@ for hi, lo in exp_rows:
 out.append("};")
 out.append("")
 out.append("const LogEntry kLogTable[kTableSize] = {")
-for inv, hi, lo in log_rows:
-    out.append("    {%s, %s, %s}," % (inv.hex(), hi.hex(), lo.hex()))
+for c, inv, hi, lo in log_rows:
+    out.append("    {%s, %s, %s, %s}," % (c.hex(), inv.hex(), hi.hex(), lo.hex()))
 out.append("};")
 out.append("")
 out.append("} // namespace dmath::detail")

@@ -224,14 +224,17 @@ int renderDemo(render::PluginRenderer& plugin, const Options& o) {
     save("demo-processed.wav", wetL, wetR);
     const render::LevelTrace trace =
         render::traceLevels(dry.left, dry.right, wetL, wetR, dry.sampleRate);
-    double deepest = 0;
+    double deepest = INFINITY, highest = -INFINITY;
     for (double g : trace.gainDb)
-        if (!std::isnan(g)) deepest = std::min(deepest, g);
+        if (!std::isnan(g)) {
+            deepest = std::min(deepest, g);
+            highest = std::max(highest, g);
+        }
     std::cout << "Demo rendered into: " << folder.string() << "\n"
               << "  demo-dry.wav        the synthesised input (" << n / double(dry.sampleRate)
               << " s, 32-bit float stereo, peak " << peakDb(dry.left, dry.right) << " dBFS)\n"
               << "  demo-processed.wav  through WadlingCompressor (peak " << peakDb(wetL, wetR)
-              << " dBFS, lowest gain " << deepest << " dB)\n";
+              << " dBFS, net gain " << deepest << " to " << highest << " dB)\n";
     if (render::canWritePng()) {
         render::writeLevelPlot(trace, (folder / "demo-levels.png").string());
         std::cout << "  demo-levels.png     input (blue), output (orange) and gain (green) in dB "
