@@ -173,7 +173,9 @@ void writeLevelPlot(const LevelTrace& trace, const std::string& path) {
     for (double db = kDbBottom; db <= kDbTop; db += 12.0) {
         const int y = yFor(db);
         c.fill(kLeft, y, kWidth - kRight, y + 1, kGrid);
-        c.text(8, y - 5, (db > 0 ? "+" : "") + std::to_string(static_cast<int>(db)), kAxisText);
+        std::string label = db > 0 ? "+" : "";
+        label += std::to_string(static_cast<int>(db));
+        c.text(8, y - 5, label, kAxisText);
     }
     const double seconds = trace.inputDb.size() * trace.windowSeconds;
     for (int s = 0; s <= static_cast<int>(seconds); ++s) {
