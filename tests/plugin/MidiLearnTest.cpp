@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -178,4 +180,35 @@ TEST_F(MidiLearn, ReportListsControllersInNumberOrder) {
     EXPECT_EQ(plugin->getMidiMapText(), kHeading +
                                             "0: Dry/Wet\r\n64: Dry/Wet\r\n"
                                             "100: Reserved for Reedmoor\r\n127: EQListen\r\n");
+}
+
+// The editor's menu changes the map on the user-interface thread while the audio thread
+// dispatches controllers: every entry stays a whole, valid value (ThreadSanitizer watches).
+TEST_F(MidiLearn, MenuActionsWhileControllersArrive) {
+    std::atomic<bool> done{false};
+    std::thread menu([&] {
+        for (int i = 0; !done.load(); ++i) {
+            if (i % 3 == 0) plugin->clearMidiMap();
+            if (i % 3 == 1) plugin->setDefaultMidiMap();
+            plugin->midiLearnParam = i % 12;
+            (void)plugin->getMidiMapText();
+        }
+    });
+    for (int block = 0; block < 300; ++block) {
+        MidiEventList events;
+        for (int e = 0; e < 16; ++e)
+            events.cc(e * 4, static_cast<uint8_t>(20 + (block + e) % 40), static_cast<uint8_t>(e));
+        play(events);
+    }
+    done = true;
+    menu.join();
+    for (int cc = 0; cc < 128; ++cc) {
+        EXPECT_GE(ccMap(cc), -1) << cc;
+        EXPECT_LT(ccMap(cc), 12) << cc;
+    }
+    EXPECT_FALSE(automations.empty());
+    for (const Automation& a : automations) {
+        ASSERT_GE(a.index, 0);
+        ASSERT_LT(a.index, 12);
+    }
 }
