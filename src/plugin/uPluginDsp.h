@@ -5,8 +5,10 @@
 
 #include "plugin/uPluginMath.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <limits>
 
 // The per-sample steps run inside the chunk loop; a call per sample costs more than the step.
 #if defined(__GNUC__)
@@ -34,8 +36,14 @@ inline float dbToGain(double db) {
     return static_cast<float>(dmath::exp(db * ln10Over20));
 }
 
+/// Beyond this magnitude w^2 and the numerator overflow float32 (1e19 gives inf, 1e20 NaN), so
+/// the saturator takes its asymptote (12 / (13/17)) / w there; below it the formula holds.
+inline constexpr float softClipTailFrom = 1e18f;
+inline constexpr double softClipTailScale = 12.0 / 0.7647058823529411;
+
 /// The wet path's saturator: w (12w^2 + 144) / ((13/17)(w^2 + 60) w^2 + 144).
 WADLING_HOT_INLINE float softClip(float w) {
+    if (!(std::fabs(w) < softClipTailFrom)) return static_cast<float>(softClipTailScale / w);
     const float q = w * w;
     const float num = static_cast<float>(12.0 * q + 144.0);
     const float u = static_cast<float>((q + 60.0) * 0.7647058823529411);
@@ -115,8 +123,11 @@ struct DetectorSettings {
 /// One sample of the linked peak detector and gain computer; leaves the gain in s.gain.
 WADLING_HOT_INLINE void detectorStep(DetectorState& s, const DetectorSettings& c, float eqL,
                                      float eqR) {
+    // A boosted band can overflow float32 on finite input near its limit; an infinite level
+    // would turn the overshoot into inf - inf. The largest float keeps every step finite.
     const float d =
-        static_cast<float>((std::fabs(static_cast<double>(eqL)) + std::fabs(eqR)) * 0.5);
+        std::min(static_cast<float>((std::fabs(static_cast<double>(eqL)) + std::fabs(eqR)) * 0.5),
+                 std::numeric_limits<float>::max());
     const double envDiff = static_cast<double>(s.envelope) - d;
     s.envelope =
         static_cast<float>(envDiff * (s.envelope < d ? c.envAttackCoef : c.envReleaseCoef) + d);

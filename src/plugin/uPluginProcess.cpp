@@ -15,11 +15,16 @@ namespace {
 
 constexpr auto relaxed = std::memory_order_relaxed;
 constexpr int32_t kInitialBufferCapacity = 512;
+constexpr float kMinProcessingRate = 2000.0f;
+constexpr float kMaxProcessingRate = 10'000'000.0f;
 
 } // namespace
 
 void APlugin::setSampleRate(float rate) {
-    if (!(rate > 0.0f) || !std::isfinite(rate)) rate = 1.0f;
+    // Rates that are not a rate at all change nothing. Below kMinProcessingRate the upper split
+    // coefficient (2000 / rate) would pass 1 and the band filters would ring up to infinity.
+    if (!(rate > 0.0f)) return;
+    rate = std::clamp(rate, kMinProcessingRate, kMaxProcessingRate);
     AudioEffectX::setSampleRate(rate);
     const float inv = static_cast<float>(1.0 / rate);
     const float spm = static_cast<float>(0.001 * rate);

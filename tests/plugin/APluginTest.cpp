@@ -319,13 +319,39 @@ TEST(APluginProcessing, SampleRateAndSuspendReset) {
     auto a = makePlugin();
     auto b = makePlugin();
     const StereoSignal in = dynamicTestSignal(6000, 6);
-    a->setSampleRate(0.0f); // taken as 1 Hz: must not produce NaNs or hang
+    a->setSampleRate(0.0f); // ignored
     a->setSampleRate(std::numeric_limits<float>::quiet_NaN());
     for (APlugin* p : {a.get(), b.get()})
         p->setSampleRate(96000.0f);
     run(*a, in, 512);
     a->suspend(); // after a reset the loop starts from a silent detector
     expectSameSamples(run(*a, in, 512), run(*b, in, 512));
+}
+
+// A rate of 1 Hz would put the split coefficients at 250 and 2000: the band filters would ring
+// up to infinity within a chunk. Rates are held at 2 kHz or more, where they stay stable;
+// rates that are no rate at all are ignored.
+TEST(APluginProcessing, AbsurdSampleRatesKeepTheFiltersStable) {
+    auto p = makePlugin();
+    p->setParameter(6, 1.0f); // listen: the band filters go straight to the output
+    p->setParameter(0, 1.0f);
+    const StereoSignal in = dynamicTestSignal(4096, 3);
+    for (float rate : {1.0f, 100.0f, 1999.0f, 1e30f, std::numeric_limits<float>::infinity()}) {
+        p->setSampleRate(rate);
+        const StereoSignal out = run(*p, in, 512);
+        for (size_t i = 0; i < out.left.size(); ++i)
+            ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i]))
+                << "rate " << rate << " sample " << i;
+    }
+    auto reference = makePlugin();
+    for (APlugin* q : {p.get(), reference.get()})
+        q->setSampleRate(1.0f);
+    p->setSampleRate(0.0f);
+    p->setSampleRate(-44100.0f);
+    reference->setSampleRate(2000.0f);
+    reference->setParameter(6, 1.0f);
+    reference->setParameter(0, 1.0f);
+    expectSameSamples(run(*p, in, 512), run(*reference, in, 512));
 }
 
 TEST(APluginProcessing, ChunkingOfAHundredSampleBlock) {

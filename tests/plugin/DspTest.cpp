@@ -130,6 +130,36 @@ TEST(SoftClip, WorkedValuesSymmetryAndCeiling) {
     EXPECT_EQ(dsp::softClip(0.0f), 0.0f);
 }
 
+// w^2 overflows float32 near 1e19: the formula gave inf there and NaN above. The tail follows
+// the asymptote 15.69 / w, continuous with the formula where it takes over.
+TEST(SoftClip, HugeWetSamplesFollowTheAsymptote) {
+    const float edge = dsp::softClipTailFrom;
+    const float below = std::nextafter(edge, 0.0f);
+    EXPECT_NEAR(dsp::softClip(below) / dsp::softClip(edge), 1.0, 1e-6);
+    for (float w : {1e19f, 1e20f, 1e30f, std::numeric_limits<float>::max()}) {
+        EXPECT_TRUE(std::isfinite(dsp::softClip(w))) << w;
+        EXPECT_NEAR(dsp::softClip(w) * w, 15.6923, 1e-3) << w;
+        EXPECT_EQ(dsp::softClip(-w), -dsp::softClip(w)) << w;
+    }
+    EXPECT_EQ(dsp::softClip(std::numeric_limits<float>::infinity()), 0.0f);
+    EXPECT_TRUE(std::isnan(dsp::softClip(std::numeric_limits<float>::quiet_NaN())));
+}
+
+// Finite input near the float32 limit, boosted by a band, overflows the sidechain sum; the
+// detector must still give a finite gain that pulls the signal down.
+TEST(Detector, OverflowingSidechainLevelGivesAFiniteGain) {
+    dsp::DetectorState s{0.0f, 50.0f, 0.0f, 0.0f, 1.0f};
+    const dsp::DetectorSettings c{0.9977f, 0.9995f,       0.9977f, 44.1f,  0.0631f,
+                                  -24.0f,  -0.857142866f, 8.43f,   18.514f};
+    const float inf = std::numeric_limits<float>::infinity();
+    for (int i = 0; i < 64; ++i) {
+        dsp::detectorStep(s, c, inf, -inf);
+        ASSERT_TRUE(std::isfinite(s.gain)) << i;
+        ASSERT_TRUE(std::isfinite(s.overshootDb)) << i;
+    }
+    EXPECT_LT(s.gain, 1e-3f);
+}
+
 TEST(SidechainEq, FlatBandsGiveTheInputBackExactly) {
     dsp::EqState s{};
     const dsp::EqSettings flat = eqAt(0.5f, 0.5f, 0.5f);
