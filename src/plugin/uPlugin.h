@@ -85,7 +85,7 @@ public:
     void dispatchMidiEvents(int32_t position);
     /// End of a block: events still queued (at or beyond its end) move to position 0 of the
     /// next block.
-    void finishMidiBlock(int32_t sampleFrames);
+    void finishMidiBlock();
     /// Unassigns every controller and stops learning.
     void clearMidiMap();
     /// Controllers 20..31 on parameters 0..11.

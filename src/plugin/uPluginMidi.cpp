@@ -97,8 +97,7 @@ void APlugin::dispatchMidiEvents(std::int32_t position) {
     midiNextEventPos = next;
 }
 
-void APlugin::finishMidiBlock(std::int32_t sampleFrames) {
-    (void)sampleFrames;
+void APlugin::finishMidiBlock() {
     if (midiQueuedCount == 0) return;
     // Whatever is still queued lies at or beyond the end of this block: it is handled first
     // thing in the next one instead of waiting for a position no block may ever reach.

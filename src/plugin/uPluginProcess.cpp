@@ -122,7 +122,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int32_t sampleFr
     if (sampleFrames > bufferCapacity) growBuffers(sampleFrames);
     for (int32_t start = 0; start < sampleFrames; start += bufferCapacity)
         processPiece(inputs, outputs, start, std::min(bufferCapacity, sampleFrames - start));
-    finishMidiBlock(sampleFrames);
+    finishMidiBlock();
 }
 
 void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32_t length) {
