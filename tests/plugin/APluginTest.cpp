@@ -444,3 +444,20 @@ TEST(APluginProcessing, ListenSwitchedOffMidBlockReadsThisBlocksInput) {
         ASSERT_EQ(out.right[i], expected.right[i]) << i;
     }
 }
+
+TEST(APluginProcessing, SplitSitsAt300HzUntilTheHostSetsARate) {
+    // Listen mode with the low band off: the output is the input minus the lower low-pass, so
+    // the first sample of a step of 1.0 shows the split coefficient.
+    const auto firstSample = [](APlugin& p) {
+        p.setParameter(kListen, 1.0f);
+        p.setParameter(kEqLo, 0.0f);
+        StereoSignal step(1);
+        step.left[0] = step.right[0] = 1.0f;
+        return run(p, step, 1).left[0];
+    };
+    auto fresh = makePlugin();
+    EXPECT_NEAR(firstSample(*fresh), 1.0 - 300.0 / 44100.0, 1e-7);
+    auto told = makePlugin();
+    told->setSampleRate(44100.0f);
+    EXPECT_NEAR(firstSample(*told), 1.0 - 250.0 / 44100.0, 1e-7);
+}
