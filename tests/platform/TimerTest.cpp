@@ -90,3 +90,19 @@ TEST(SystemTimers, ATimerStartsAndStopsOnTheSystemBackend) {
     platform::stopTimer(id);
     EXPECT_GE(ticks, 1);
 }
+
+TEST(PixelSurfaces, AValidSurfaceHasWritablePixelsAndAnEmptyOneIsRefused) {
+    std::uint8_t* pixels = nullptr;
+    std::string error;
+    platform::PixelSurface* surface = platform::createPixelSurface(3, 2, &pixels, error);
+    ASSERT_NE(surface, nullptr) << error;
+    ASSERT_NE(pixels, nullptr);
+    for (int i = 0; i < 3 * 2 * 4; ++i)
+        pixels[i] = std::uint8_t(i);
+    EXPECT_EQ(pixels[23], 23);
+    platform::destroyPixelSurface(surface);
+    platform::destroyPixelSurface(nullptr);
+    EXPECT_EQ(platform::createPixelSurface(0, 5, &pixels, error), nullptr);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(platform::deviceBitsPerPixel(nullptr), 0);
+}

@@ -364,6 +364,34 @@ TEST(DIBTransform, RotationBy180TurnsThePictureAroundItsCentre) {
     EXPECT_EQ(target.Bits()[3], 0); // fill alpha
 }
 
+TEST(DIBTransform, RotatedDrawWithAutoSizeDrawsTheTurnedBoundingBox) {
+    // 4 x 2 turned by 90 degrees: the box is 2 x 4. Steps a = 65536, b = 0, c = 0, d = -65536;
+    // with cx = 1, cy = 2 only temporary column 1, buffer rows 1..3 fall strictly inside the
+    // source and read source buffer row 1, columns 3, 2, 1; the rest is the key with alpha 0.
+    TMemoryDIB src(4, 2), dest(10, 10);
+    for (int i = 0; i < 8; ++i) {
+        std::uint8_t* p = src.Bits() + i * 4;
+        p[0] = std::uint8_t(i + 1), p[1] = 0, p[2] = 0, p[3] = 255;
+    }
+    fillAll(dest, {99, 99, 99, 99});
+    src.SetTransparentColor(0x000005); // stored key: red 5; tmAuto would read the first pixel
+    src.SetAngle(90);
+    src.SetAutoSize(true);
+    src.Draw(0, 0, 4, 2, dest);
+    const auto buf = [&](int x, int row) {
+        const std::uint8_t* p = dest.Bits() + (row * 10 + x) * 4;
+        return Px{p[0], p[1], p[2], p[3]};
+    };
+    // The temporary's buffer row j lands on the destination's buffer row 6 + j.
+    EXPECT_EQ(buf(1, 7), (Px{4 + 4, 0, 0, 255}));
+    EXPECT_EQ(buf(1, 8), (Px{4 + 3, 0, 0, 255}));
+    EXPECT_EQ(buf(1, 9), (Px{4 + 2, 0, 0, 255}));
+    EXPECT_EQ(buf(0, 7), (Px{0, 0, 5, 0})); // fill: the source's stored key, alpha 0
+    EXPECT_EQ(buf(1, 6), (Px{0, 0, 5, 0}));
+    EXPECT_EQ(buf(2, 7), (Px{99, 99, 99, 99})); // outside the 2 x 4 box
+    EXPECT_EQ(buf(0, 5), (Px{99, 99, 99, 99}));
+}
+
 TEST(DIBTransform, RotatedDrawOfAHugeOrTinyScaleStaysInsideTheBuffers) {
     TMemoryDIB src(8, 8), dest(16, 16);
     fillAll(src, {5, 5, 5, 255});
