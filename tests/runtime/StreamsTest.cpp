@@ -142,8 +142,10 @@ TEST(FileStream, MissingFileNamesTheFileInTheError) {
 TEST(FileStream, ReadOnlyStreamRefusesWrites) {
     const auto path = scratchFile("readonly.bin");
     TMemoryStream().SaveToFile(path);
-    TFileStream f(path, TFileMode::fmOpenRead);
-    const std::uint8_t b = 1;
-    EXPECT_THROW(f.WriteBuffer(&b, 1), EWriteError);
+    {
+        TFileStream f(path, TFileMode::fmOpenRead);
+        const std::uint8_t b = 1;
+        EXPECT_THROW(f.WriteBuffer(&b, 1), EWriteError);
+    }
     std::filesystem::remove(path);
 }
