@@ -148,9 +148,16 @@ void UnpackDIBData(TAbstractSuperDIB* image, runtime::TStream& source,
     // A memory stream target takes the record in place, without a second 17 MB buffer.
     if (auto* memory = dynamic_cast<runtime::TMemoryStream*>(&rawTarget)) {
         const std::int64_t at = memory->Position();
-        memory->SetSize(std::max(memory->Size(), at + std::int64_t{rawLength}));
-        decompressor->Decompress(image, id, payload.data(), memory->Memory() + at, payload.size(),
-                                 rawLength);
+        const std::int64_t oldSize = memory->Size();
+        memory->SetSize(std::max(oldSize, at + std::int64_t{rawLength}));
+        try {
+            decompressor->Decompress(image, id, payload.data(), memory->Memory() + at,
+                                     payload.size(), rawLength);
+        } catch (...) {
+            memory->SetSize(oldSize); // a refused stream leaves the target as it was
+            memory->SetPosition(at);
+            throw;
+        }
         memory->SetPosition(at + rawLength);
         return;
     }

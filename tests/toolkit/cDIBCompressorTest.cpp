@@ -202,7 +202,13 @@ TEST(DIBUnpacking, HeaderLengthThatDisagreesWithTheLZHCountIsRefused) {
     const Bytes raw = packingtest::smoothRecord(20, 20);
     Bytes packed = packWith(kLZHCompressorGUID, raw);
     packed[22] ^= 1;
-    EXPECT_THROW(unpackAll(packed), ElzhException);
+    TMemoryStream in = streamOf(packed);
+    TMemoryStream out;
+    out.WriteUInt16LE(0xABCD);
+    EXPECT_THROW(UnpackDIBData(nullptr, in, out), ElzhException);
+    // The target keeps what it had, and nothing more.
+    EXPECT_EQ(contents(out), (Bytes{0xCD, 0xAB}));
+    EXPECT_EQ(out.Position(), 2);
 }
 
 TEST(DIBUnpacking, WritesAtTheTargetsPositionWhateverTheStreamKind) {
