@@ -342,7 +342,7 @@ void TAbstractSuperDIB::CopyPropertiesTo(runtime::TPersistent* dest) const {
     target.transparentMode_ = transparentMode_;
     target.routine_ = routine_;
     target.routineOwner_ = routineOwner_;
-    if (!target.ownsPixels_ || target.pixels_ == nullptr) {
+    if (!target.ownsPixels_) {
         // A borrowed buffer of another size must not be addressed with the new size.
         if (target.width_ != width_ || target.height_ != height_) target.releasePixels();
         target.adoptSize(width_, height_);
