@@ -223,6 +223,17 @@ TEST(APluginProcessing, WetOnlyWithZeroThresholdIsTheSaturatedInput) {
         EXPECT_EQ(out.left[i], dsp::softClip(0.5f)) << i;
         EXPECT_EQ(out.right[i], dsp::softClip(-0.25f)) << i;
     }
+    // Every sample, in pairs and in an odd tail, as the saturator computes it alone.
+    StereoSignal varied = dynamicTestSignal(1001, 12);
+    for (size_t i = 0; i < varied.size(); ++i) {
+        varied.left[i] = std::clamp(varied.left[i], -0.99f, 0.99f);
+        varied.right[i] = std::clamp(varied.right[i], -0.99f, 0.99f);
+    }
+    const StereoSignal clipped = run(*p, varied, 1001);
+    for (size_t i = 0; i < varied.size(); ++i) {
+        ASSERT_EQ(clipped.left[i], dsp::softClip(varied.left[i])) << i;
+        ASSERT_EQ(clipped.right[i], dsp::softClip(varied.right[i])) << i;
+    }
 }
 
 TEST(APluginProcessing, InPlaceEqualsSeparateBuffersInBothModes) {
