@@ -3,7 +3,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <thread>
 
 #include "TortureSupport.h"
@@ -12,21 +11,33 @@ namespace {
 
 using torture::Stereo;
 
+/// Reads a decimal number of 1 to 3 digits at `at`; -1 when there is none.
+int readNumber(const std::string& text, size_t& at) {
+    int value = 0, digits = 0;
+    while (at < text.size() && digits < 4 && text[at] >= '0' && text[at] <= '9') {
+        value = value * 10 + (text[at++] - '0');
+        ++digits;
+    }
+    return digits == 0 || digits > 3 ? -1 : value;
+}
+
 /// Every line of a map file is "<controller 0..127>: <parameter 0..11>" ended by CR LF.
 ::testing::AssertionResult validMapFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) return ::testing::AssertionFailure() << "no map file " << file;
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    static const std::regex line("([0-9]+): ([0-9]+)\r\n");
     size_t at = 0;
     while (at < text.size()) {
-        std::smatch m;
-        const std::string rest = text.substr(at);
-        if (!std::regex_search(rest, m, line, std::regex_constants::match_continuous))
-            return ::testing::AssertionFailure() << "bad line at byte " << at << " of " << file;
-        if (std::stoi(m[1]) > 127 || std::stoi(m[2]) > 11)
-            return ::testing::AssertionFailure() << "out of range: " << m[0];
-        at += size_t(m.length(0));
+        const size_t lineStart = at;
+        const int controller = readNumber(text, at);
+        const bool separator = text.compare(at, 2, ": ") == 0;
+        at += 2;
+        const int parameter = separator ? readNumber(text, at) : -1;
+        const bool ended = text.compare(at, 2, "\r\n") == 0;
+        at += 2;
+        if (controller < 0 || controller > 127 || parameter < 0 || parameter > 11 || !ended)
+            return ::testing::AssertionFailure()
+                   << "bad line at byte " << lineStart << " of " << file;
     }
     return ::testing::AssertionSuccess();
 }
