@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <initializer_list>
 #include <limits>
 
 // The per-sample steps run inside the chunk loop; a call per sample costs more than the step.
@@ -102,10 +101,17 @@ WADLING_HOT_INLINE void eqStep(EqState& s, const EqSettings& c, float xL, float 
                              static_cast<double>(c.loGain) * s.loR);
 }
 
+inline float finiteOrZero(float v) {
+    return std::isfinite(v) ? v : 0.0f;
+}
+
 /// A NaN or infinity in a band filter would stay there for good; such a state restarts at 0.
+/// (By value, not through pointers: the states must stay in registers in the loop.)
 inline void clearNonFinite(EqState& s) {
-    for (float* v : {&s.loL, &s.loR, &s.hiL, &s.hiR})
-        if (!std::isfinite(*v)) *v = 0.0f;
+    s.loL = finiteOrZero(s.loL);
+    s.loR = finiteOrZero(s.loR);
+    s.hiL = finiteOrZero(s.hiL);
+    s.hiR = finiteOrZero(s.hiR);
 }
 
 struct DetectorState {
@@ -148,10 +154,14 @@ WADLING_HOT_INLINE void detectorStep(DetectorState& s, const DetectorSettings& c
         s.gain = c.makeupLin;
 }
 
+inline float flushed(float v) {
+    return std::fabs(v) < denormalOffset || std::isnan(v) ? 0.0f : v;
+}
+
 /// End of every chunk: tiny detector states become exactly 0, NaNs are cleared.
 inline void flushDetector(DetectorState& s) {
-    for (float* v : {&s.envelope, &s.overshootDb})
-        if (std::fabs(*v) < denormalOffset || std::isnan(*v)) *v = 0.0f;
+    s.envelope = flushed(s.envelope);
+    s.overshootDb = flushed(s.overshootDb);
 }
 
 } // namespace dsp
