@@ -2,6 +2,7 @@
 // AudioEffect: the base plug-in class of the VST 1 set. Turns effect opcodes 0..24 into virtual
 // operations with neutral defaults and wraps host opcodes 0..4.
 
+#include <atomic>
 #include <memory>
 
 #include "vst/DAEffEditor.h"
@@ -62,8 +63,10 @@ public:
     virtual float getParameter(int32_t /*index*/) { return 0.0f; }
     /// Sets the parameter, then reports the caller's value to the host for automation.
     virtual void setParameterAutomated(int32_t index, float value);
-    virtual int32_t getProgram() { return curProgram; }
-    virtual void setProgram(int32_t program) { curProgram = program; }
+    virtual int32_t getProgram() { return curProgram.load(std::memory_order_relaxed); }
+    virtual void setProgram(int32_t program) {
+        curProgram.store(program, std::memory_order_relaxed);
+    }
     virtual void setProgramName(char* /*name*/) {}
     virtual void getProgramName(char* name) { copyBoundedText(name, "", 1); }
     virtual void getParameterLabel(int32_t /*index*/, char* label) {
@@ -127,5 +130,6 @@ protected:
     int32_t blockSize = 1024;
     int32_t numPrograms;
     int32_t numParams;
-    int32_t curProgram = 0;
+    // Program changes may come on another thread than parameter changes, which read it.
+    std::atomic<int32_t> curProgram{0};
 };

@@ -46,7 +46,7 @@ TEST_F(AudioEffectTest, BaseConstructionFillsTheRecordAndZeroesTheRest) {
         EXPECT_EQ(c, 0);
     EXPECT_EQ(effect.sampleRate, 44100.0f);
     EXPECT_EQ(effect.blockSize, 1024);
-    EXPECT_EQ(effect.curProgram, 0);
+    EXPECT_EQ(effect.curProgram.load(), 0);
 }
 
 TEST_F(AudioEffectTest, FlagSettersSetAndClearExactlyTheirBit) {
