@@ -62,8 +62,9 @@ public:
     bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override;
 
     // ---- Processing --------------------------------------------------------------------------
-    /// Recomputes every rate-dependent coefficient and resets the filters and the detector;
-    /// a rate that is not a positive finite number is taken as 1.
+    /// Recomputes every rate-dependent coefficient and resets the filters and the detector.
+    /// A rate that is not positive is ignored; others are held within 2 kHz to 10 MHz, where
+    /// the band filters stay stable.
     void setSampleRate(float newSampleRate) override;
     /// Resets the filter and detector state; parameter-driven fields stay.
     void suspend() override;
@@ -79,7 +80,7 @@ public:
     /// midiNextEventPos when nothing is queued.
     static constexpr int32_t kMidiNoEvent = 2147483647;
 
-    /// Queues the host's MIDI events for the audio loop; always answers 1.
+    /// Queues the host's MIDI events for the audio loop; answers 1 (0 for a null list).
     int32_t processEvents(VstEvents* events) override;
     /// Handles every event queued for `position` and moves midiNextEventPos on.
     void dispatchMidiEvents(int32_t position);
