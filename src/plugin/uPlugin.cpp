@@ -20,7 +20,7 @@ bool writePinProperties(const char* prefix, int32_t index, VstPinProperties* pro
 
 APlugin::APlugin(audioMasterCallback audioMaster)
     : AudioEffectX(audioMaster, kNumPrograms, kNumParams) {
-    // C++ builds the base record first; the design's earlier steps follow on top of it, which
+    // C++ builds the base record first; the plug-in's own earlier steps follow on top of it, which
     // the host cannot tell apart (the base writes the same sample rate).
     setSampleRate(44100.0f);
     setProcessingDefaults();

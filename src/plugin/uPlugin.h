@@ -111,7 +111,7 @@ public:
 
 private:
     // Member order matters for destruction: members go in reverse order of declaration, and
-    // the design frees the work buffers, then the programs, then the event pool. Declare the
+    // destruction frees the work buffers, then the programs, then the event pool. Declare the
     // event pool before the programs, and the programs before the work buffers.
 
     // ---- MIDI (processing thread only) -------------------------------------------------------
@@ -142,7 +142,7 @@ private:
     void processPiece(float** inputs, float** outputs, int32_t start, int32_t length);
 
     // Every field that setParameter, setSampleRate or suspend writes may be read by the audio
-    // thread at the same moment: one relaxed atomic word each, as the design's plain stores.
+    // thread at the same moment: one relaxed atomic word each, the same plain stores on x86.
     using Atomic = std::atomic<float>;
     Atomic invSampleRate{0.0f};
     Atomic samplesPerMs{0.0f};

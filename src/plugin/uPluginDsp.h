@@ -1,7 +1,7 @@
 #pragma once
 // The compressor's per-sample arithmetic and its parameter mappings, free of the plug-in
-// object so that each can be checked on its own. Every float32 rounding point sits where the
-// design puts it: each step is evaluated in double and rounded once when it is stored.
+// object so that each can be checked on its own. The output is defined to the bit: each step is
+// evaluated in double and rounded once to float32 when it is stored.
 
 #include "plugin/uPluginMath.h"
 

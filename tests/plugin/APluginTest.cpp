@@ -30,7 +30,7 @@ std::string display(APlugin& p, int index) {
     return text;
 }
 
-// The design's texts use '.'; the plug-in writes the user's separator.
+// The expected texts use '.'; the plug-in writes the user's separator.
 std::string localised(std::string text) {
     std::replace(text.begin(), text.end(), '.', platform::decimalSeparator());
     return text;

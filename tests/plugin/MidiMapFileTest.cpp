@@ -81,7 +81,7 @@ TEST(MidiMapNumber, AnythingElseGivesTheDefault) {
     }
 }
 
-TEST(MidiMapLines, DesignExamplesOfLenientLines) {
+TEST(MidiMapLines, WorkedExamplesOfLenientLines) {
     CcMap map = readText("  7:4\r\n");
     EXPECT_EQ(map[7], 4);
 
