@@ -3,6 +3,7 @@
 // (posix/, win32/, headless/, x11/) implements exactly these. All hooks except the first two
 // belong to the user-interface thread.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -52,6 +53,42 @@ int deviceBitsPerPixel(void* deviceContext);
 /// context at (x, y), with `colours` (framework colours) as the bitmap's colour table.
 bool blit8Bit(void* deviceContext, int x, int y, int width, int height, const std::uint8_t* indices,
               const std::uint32_t* colours, int colourCount);
+
+/// Font of surface text: face name (the built-in font ignores it), pixel height, colour.
+struct SurfaceFont {
+    std::string name;
+    int height = 13;
+    std::uint32_t colour = 0;
+};
+
+/// Opaque fill of [left, right) x [top, bottom) (rows from the top), clipped to the surface.
+void surfaceFillRect(PixelSurface* surface, int left, int top, int right, int bottom,
+                     std::uint32_t colour);
+
+/// Opaque one-pixel line from (x0, y0) up to but not including (x1, y1), clipped.
+void surfaceLine(PixelSurface* surface, int x0, int y0, int x1, int y1, std::uint32_t colour);
+
+/// Opaque text with its top left corner at (x, y), drawn only inside its extent box.
+void surfaceText(PixelSurface* surface, int x, int y, const std::string& text,
+                 const SurfaceFont& font);
+
+/// Width and height in pixels of `text` in `font` (the surface may be null).
+void surfaceTextExtent(PixelSurface* surface, const std::string& text, const SurfaceFont& font,
+                       int& width, int& height);
+
+/// Rectangle of a region: right and bottom exclusive, rows from the top.
+struct RegionRect {
+    std::int32_t left, top, right, bottom;
+};
+
+/// A system region (Win32: HRGN) made of `count` rectangles; null when the system refuses.
+void* createRegion(const RegionRect* rects, std::size_t count);
+
+/// Whether pixel (x, y) lies in a region from createRegion (null holds nothing).
+bool regionContains(void* region, int x, int y);
+
+/// Release a region from createRegion; null is ignored.
+void destroyRegion(void* region);
 
 // ---- Shared libraries (hosts and tools that load the plug-in binary; any thread) ------------
 

@@ -895,6 +895,30 @@ void TCustomMemoryDIB::ImportMask(const std::string& fileName) {
     MaskFilename = fileName;
 }
 
+TDIBRegionHandle::TDIBRegionHandle(const TDIBRegion& region) {
+    std::vector<platform::RegionRect> rects;
+    rects.reserve(region.Rects.size());
+    for (const TDIBRegion::Run& run : region.Rects)
+        rects.push_back({run.Left, run.Top, run.Right, run.Bottom});
+    handle_ = platform::createRegion(rects.data(), rects.size());
+}
+
+TDIBRegionHandle::~TDIBRegionHandle() {
+    platform::destroyRegion(handle_);
+}
+
+bool TDIBRegionHandle::Contains(std::int32_t x, std::int32_t y) const {
+    return platform::regionContains(handle_, x, y);
+}
+
+TCustomWinDIB::TCustomWinDIB() {
+    canvas_.OnChange = [this] { Changed(); };
+}
+
+TCustomWinDIB::TCustomWinDIB(int width, int height) : TCustomWinDIB() {
+    SetSize(width, height);
+}
+
 TCustomWinDIB::~TCustomWinDIB() {
     releasePixels();
 }
@@ -904,12 +928,14 @@ std::uint8_t* TCustomWinDIB::AllocPixels(int width, int height) {
     std::string error;
     surface_ = platform::createPixelSurface(width, height, &pixels, error);
     if (surface_ == nullptr) throw EDIBError(error);
+    canvas_.SetSurface(surface_);
     return pixels;
 }
 
 void TCustomWinDIB::FreePixels(std::uint8_t*) {
     platform::destroyPixelSurface(surface_);
     surface_ = nullptr;
+    canvas_.SetSurface(nullptr);
 }
 
 void* TCustomWinDIB::Handle() const {

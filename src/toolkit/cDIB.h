@@ -2,6 +2,7 @@
 // Thirty-two-bit surfaces with straight alpha (bytes blue, green, red, alpha; rows bottom-up)
 // and the kernels that blend one onto another with exact integer arithmetic.
 
+#include "runtime/Canvas.h"
 #include "runtime/Components.h"
 #include "runtime/Events.h"
 #include "runtime/Exception.h"
@@ -47,6 +48,21 @@ struct TDIBRegion {
     std::vector<Run> Rects;
     bool Empty() const { return Rects.empty(); }
     bool Contains(std::int32_t x, std::int32_t y) const;
+};
+
+/// A region handed to the system (a window shape), released with the object.
+class TDIBRegionHandle {
+public:
+    explicit TDIBRegionHandle(const TDIBRegion& region);
+    ~TDIBRegionHandle();
+    TDIBRegionHandle(const TDIBRegionHandle&) = delete;
+    TDIBRegionHandle& operator=(const TDIBRegionHandle&) = delete;
+    /// The system region (Win32: HRGN); null when the system refused.
+    void* Handle() const { return handle_; }
+    bool Contains(std::int32_t x, std::int32_t y) const;
+
+private:
+    void* handle_ = nullptr;
 };
 
 /// A 3 x 3 convolution, laid out as the stored filter record.
@@ -272,12 +288,14 @@ public:
 /// Windows, plain memory elsewhere): back buffers and temporaries.
 class TCustomWinDIB : public TAbstractSuperDIB {
 public:
-    TCustomWinDIB() = default;
-    TCustomWinDIB(int width, int height) { SetSize(width, height); }
+    TCustomWinDIB();
+    TCustomWinDIB(int width, int height);
     ~TCustomWinDIB() override;
     std::string ClassName() const override { return "TCustomWinDIB"; }
     /// The device context (Windows) or null.
     void* Handle() const;
+    /// Draws on the pixels (nothing while there are none); every drawing calls Changed.
+    runtime::TCanvas& Canvas() { return canvas_; }
 
 protected:
     std::uint8_t* AllocPixels(int width, int height) override;
@@ -285,6 +303,7 @@ protected:
 
 private:
     platform::PixelSurface* surface_ = nullptr;
+    runtime::TCanvas canvas_;
 };
 
 class TWinDIB : public TCustomWinDIB {
