@@ -22,3 +22,15 @@ function(wadling_library name)
         target_link_libraries(${name} PUBLIC ${ARG_DEPS})
     endif()
 endfunction()
+
+# Links libpng into `target` where it is found (native builds; the cross builds have none) and
+# defines WADLING_HAVE_PNG for the code that writes or reads PNG files.
+function(wadling_optional_png target)
+    if(NOT CMAKE_CROSSCOMPILING)
+        find_package(PNG QUIET)
+    endif()
+    if(PNG_FOUND)
+        target_compile_definitions(${target} PRIVATE WADLING_HAVE_PNG)
+        target_link_libraries(${target} PRIVATE PNG::PNG)
+    endif()
+endfunction()

@@ -16,6 +16,9 @@ std::string libraryFilePath();
 /// The decimal separator of the user's regional settings ('.' when none can be read).
 char decimalSeparator();
 
+/// Whether the process's standard error is an interactive terminal (for progress displays).
+bool standardErrorIsTerminal();
+
 /// Milliseconds since an arbitrary start, wrapping at 2^32 (the controls' paint stamp).
 std::uint32_t tickCount();
 

@@ -4,6 +4,7 @@
 #include "LevelPlot.h"
 #include "PluginRenderer.h"
 #include "WavFile.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 #include <charconv>
@@ -15,14 +16,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-#ifdef _WIN32
-#include <io.h>
-#define WADLING_ISATTY(f) _isatty(_fileno(f))
-#else
-#include <unistd.h>
-#define WADLING_ISATTY(f) isatty(fileno(f))
-#endif
 
 namespace {
 
@@ -151,7 +144,8 @@ void list(render::PluginRenderer& plugin) {
 class Progress {
 public:
     Progress(uint64_t total, uint32_t rate, bool quiet)
-        : total(total), shown(!quiet && total > 10ull * rate && WADLING_ISATTY(stderr)) {}
+        : total(total),
+          shown(!quiet && total > 10ull * rate && platform::standardErrorIsTerminal()) {}
     void update(uint64_t done) {
         if (!shown) return;
         const int width = 40;

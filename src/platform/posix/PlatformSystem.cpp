@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -27,6 +28,10 @@ char decimalSeparator() {
     const char sep = (radix != nullptr && radix[0] != '\0' && radix[1] == '\0') ? radix[0] : '.';
     freelocale(loc);
     return sep;
+}
+
+bool standardErrorIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
 }
 
 } // namespace platform

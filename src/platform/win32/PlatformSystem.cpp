@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <io.h>
+
 namespace platform {
 
 namespace {
@@ -33,6 +36,10 @@ char decimalSeparator() {
     if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buf, sizeof buf) < 2 || buf[1] != '\0')
         return '.';
     return buf[0];
+}
+
+bool standardErrorIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
 }
 
 } // namespace platform
