@@ -1,7 +1,13 @@
 #pragma once
-// Everything the plug-in, the runtime and the toolkit ask of an operating system. Each backend
-// (posix/, win32/, headless/, x11/) implements exactly these. All hooks except the first two
-// belong to the user-interface thread.
+// Everything the plug-in, the runtime and the toolkit ask of an operating system, in three
+// groups:
+// - process services (any thread): the library's own file, locale, terminal, shared libraries;
+// - drawing services (user-interface thread): pixel surfaces, text and regions, the same under
+//   every backend of a system, because they draw into memory;
+// - the backend (user-interface thread): clock, timers and, with the editor, windows and input.
+//   One object chosen once: the system's own (posix/ or win32/) unless a test or tool installs
+//   the headless one (headless/Headless.h) for a scope.
+// The posix/ and win32/ folders implement the services and the system backend.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +15,8 @@
 #include <string>
 
 namespace platform {
+
+// ---- Process services (any thread) ---------------------------------------------------------
 
 /// Full path of the library (or program) file that contains this code; empty if unknown.
 std::string libraryFilePath();
@@ -19,22 +27,66 @@ char decimalSeparator();
 /// Whether the process's standard error is an interactive terminal (for progress displays).
 bool standardErrorIsTerminal();
 
-/// Milliseconds since an arbitrary start, wrapping at 2^32 (the controls' paint stamp).
-std::uint32_t tickCount();
+/// Loads the shared library at `path` (UTF-8); null on failure, with the reason in `error`.
+void* loadLibrary(const std::string& path, std::string& error);
+
+/// Address of the exported `name` in a loaded library; null when it has none.
+void* librarySymbol(void* library, const char* name);
+
+/// Releases a library from loadLibrary (null is ignored).
+void unloadLibrary(void* library);
+
+// ---- The backend (user-interface thread) ---------------------------------------------------
 
 /// Identifies a running timer; 0 is never a valid timer.
 using TimerId = std::uint32_t;
 
-/// Start a periodic timer that calls `onTick` every `intervalMs` (> 0) milliseconds on the
-/// user-interface thread. Answers 0 when the system refuses a timer. `onTick` must not throw.
-TimerId startTimer(std::uint32_t intervalMs, std::function<void()> onTick);
+/// The hooks that differ between the system and the headless backend. Window hooks (child
+/// window, paint, capture, cursor, keyboard, menus, message box, shell) join this class with
+/// the editor; each gets a one-line comment here and an implementation in every backend.
+class Backend {
+public:
+    virtual ~Backend() = default;
 
-/// Stop a timer and release what it holds; unknown ids are ignored. Safe inside its own tick.
-void stopTimer(TimerId id);
+    /// Milliseconds since an arbitrary start, wrapping at 2^32 (the controls' paint stamp).
+    virtual std::uint32_t tickCount() = 0;
 
-/// Run every timer that is due. Hosts without a message loop of ours (Linux) call this from
-/// their idle entry; on Windows the system's timer messages do the same.
-void runDueTimers();
+    /// Start a periodic timer that calls `onTick` every `intervalMs` (> 0) milliseconds on the
+    /// user-interface thread. Answers 0 when the system refuses a timer. `onTick` must not throw.
+    virtual TimerId startTimer(std::uint32_t intervalMs, std::function<void()> onTick) = 0;
+
+    /// Stop a timer and release what it holds; unknown ids are ignored. Safe inside its own tick.
+    virtual void stopTimer(TimerId id) = 0;
+
+    /// Run every timer that is due. Hosts without a message loop of ours (Linux) call this from
+    /// their idle entry; on Windows the system's timer messages do the same.
+    virtual void runDueTimers() = 0;
+
+    /// Stop every timer of this backend (it is being left).
+    virtual void stopAllTimers() = 0;
+};
+
+/// The backend in use: the system's own unless another is installed.
+Backend& backend();
+
+/// The system's own backend of this build.
+Backend& systemBackend();
+
+/// Installs `replacement` as the backend for its lifetime and puts the previous one back at
+/// the end; the timers of the backend being left are stopped both ways. Scopes nest; one
+/// thread (the user-interface thread) installs and removes them.
+class BackendScope {
+public:
+    explicit BackendScope(Backend& replacement);
+    ~BackendScope();
+    BackendScope(const BackendScope&) = delete;
+    BackendScope& operator=(const BackendScope&) = delete;
+
+private:
+    Backend* previous_;
+};
+
+// ---- Drawing services (user-interface thread) ----------------------------------------------
 
 /// A 32-bit bottom-up pixel buffer that the system can draw on and copy to a window (Win32: a
 /// DIB section in its own memory device context; elsewhere plain memory).
@@ -92,16 +144,5 @@ bool regionContains(void* region, int x, int y);
 
 /// Release a region from createRegion; null is ignored.
 void destroyRegion(void* region);
-
-// ---- Shared libraries (hosts and tools that load the plug-in binary; any thread) ------------
-
-/// Loads the shared library at `path` (UTF-8); null on failure, with the reason in `error`.
-void* loadLibrary(const std::string& path, std::string& error);
-
-/// Address of the exported `name` in a loaded library; null when it has none.
-void* librarySymbol(void* library, const char* name);
-
-/// Releases a library from loadLibrary (null is ignored).
-void unloadLibrary(void* library);
 
 } // namespace platform

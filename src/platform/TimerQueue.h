@@ -36,11 +36,4 @@ private:
 // Ids unique across backends, never 0.
 TimerId nextTimerId();
 
-// The system backend of this build (posix or win32).
-std::uint32_t nativeTickCount();
-bool nativeStartTimer(TimerId id, std::uint32_t intervalMs, std::function<void()> tick);
-bool nativeStopTimer(TimerId id);
-void nativeRunDueTimers();
-void nativeStopAll();
-
 } // namespace platform::detail

@@ -29,14 +29,14 @@ void TDIBTimer::SetOnTimer(runtime::TNotifyEvent handler) {
 }
 
 void TDIBTimer::Stop() {
-    platform::stopTimer(timer_);
+    platform::backend().stopTimer(timer_);
     timer_ = 0;
 }
 
 void TDIBTimer::Restart() {
     Stop();
     if (interval_ == 0 || !enabled_ || !onTimer_) return;
-    timer_ = platform::startTimer(interval_, [this] { Timer(); });
+    timer_ = platform::backend().startTimer(interval_, [this] { Timer(); });
     if (timer_ == 0) {
         enabled_ = false;
         throw runtime::EOutOfResources("Not enough timers available");

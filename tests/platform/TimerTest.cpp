@@ -9,36 +9,34 @@ namespace {
 
 class HeadlessTimers : public ::testing::Test {
 protected:
-    void SetUp() override { platform::headless::enable(true); }
     void TearDown() override {
         for (auto id : started)
-            platform::stopTimer(id);
-        platform::headless::setTimerLimit(static_cast<std::size_t>(-1));
-        platform::headless::enable(false);
+            platform::backend().stopTimer(id);
     }
     platform::TimerId start(std::uint32_t ms, std::function<void()> f) {
-        const auto id = platform::startTimer(ms, std::move(f));
+        const auto id = platform::backend().startTimer(ms, std::move(f));
         started.push_back(id);
         return id;
     }
+    platform::HeadlessSession headless;
     std::vector<platform::TimerId> started;
 };
 
 } // namespace
 
 TEST_F(HeadlessTimers, TickCountFollowsTheVirtualClock) {
-    const auto t0 = platform::tickCount();
-    platform::headless::advanceClock(250);
-    EXPECT_EQ(platform::tickCount() - t0, 250u);
+    const auto t0 = platform::backend().tickCount();
+    headless.advanceClock(250);
+    EXPECT_EQ(platform::backend().tickCount() - t0, 250u);
 }
 
 TEST_F(HeadlessTimers, ATimerTicksOncePerElapsedIntervalAndSeesItsOwnMoment) {
     std::vector<std::uint32_t> at;
-    const auto t0 = platform::tickCount();
-    start(100, [&] { at.push_back(platform::tickCount() - t0); });
-    platform::headless::advanceClock(99);
+    const auto t0 = platform::backend().tickCount();
+    start(100, [&] { at.push_back(platform::backend().tickCount() - t0); });
+    headless.advanceClock(99);
     EXPECT_TRUE(at.empty());
-    platform::headless::advanceClock(251);
+    headless.advanceClock(251);
     EXPECT_EQ(at, (std::vector<std::uint32_t>{100, 200, 300}));
 }
 
@@ -46,7 +44,7 @@ TEST_F(HeadlessTimers, TimersFireInTimeOrder) {
     std::vector<int> order;
     start(30, [&] { order.push_back(30); });
     start(20, [&] { order.push_back(20); });
-    platform::headless::advanceClock(60);
+    headless.advanceClock(60);
     EXPECT_EQ(order, (std::vector<int>{20, 30, 20, 30, 20})); // ties at 60 ms in starting order
 }
 
@@ -55,39 +53,39 @@ TEST_F(HeadlessTimers, ATimerMayStopItselfInsideItsTick) {
     platform::TimerId id = 0;
     id = start(10, [&] {
         ++ticks;
-        platform::stopTimer(id);
+        platform::backend().stopTimer(id);
     });
-    platform::headless::advanceClock(100);
+    headless.advanceClock(100);
     EXPECT_EQ(ticks, 1);
-    EXPECT_EQ(platform::headless::activeTimerCount(), 0u);
+    EXPECT_EQ(headless.activeTimerCount(), 0u);
 }
 
 TEST_F(HeadlessTimers, RefusedOrMeaninglessTimersAnswerZero) {
-    EXPECT_EQ(platform::startTimer(0, [] {}), 0u);
-    EXPECT_EQ(platform::startTimer(10, nullptr), 0u);
-    platform::headless::setTimerLimit(1);
+    EXPECT_EQ(platform::backend().startTimer(0, [] {}), 0u);
+    EXPECT_EQ(platform::backend().startTimer(10, nullptr), 0u);
+    headless.setTimerLimit(1);
     EXPECT_NE(start(10, [] {}), 0u);
-    EXPECT_EQ(platform::startTimer(10, [] {}), 0u);
-    platform::stopTimer(12345678); // unknown ids are ignored
-    EXPECT_EQ(platform::headless::activeTimerCount(), 1u);
+    EXPECT_EQ(platform::backend().startTimer(10, [] {}), 0u);
+    platform::backend().stopTimer(12345678); // unknown ids are ignored
+    EXPECT_EQ(headless.activeTimerCount(), 1u);
 }
 
 TEST_F(HeadlessTimers, RunDueTimersDoesNotMoveVirtualTime) {
     int ticks = 0;
     start(1, [&] { ++ticks; });
-    platform::runDueTimers();
+    platform::backend().runDueTimers();
     EXPECT_EQ(ticks, 0);
 }
 
 TEST(SystemTimers, ATimerStartsAndStopsOnTheSystemBackend) {
-    ASSERT_FALSE(platform::headless::enabled());
+    ASSERT_EQ(&platform::backend(), &platform::systemBackend());
     int ticks = 0;
-    const auto id = platform::startTimer(1, [&] { ++ticks; });
+    const auto id = platform::backend().startTimer(1, [&] { ++ticks; });
     ASSERT_NE(id, 0u);
-    const auto t0 = platform::tickCount();
-    while (ticks == 0 && platform::tickCount() - t0 < 5000)
-        platform::runDueTimers();
-    platform::stopTimer(id);
+    const auto t0 = platform::backend().tickCount();
+    while (ticks == 0 && platform::backend().tickCount() - t0 < 5000)
+        platform::backend().runDueTimers();
+    platform::backend().stopTimer(id);
     EXPECT_GE(ticks, 1);
 }
 

@@ -13,12 +13,8 @@ namespace {
 
 class DIBTimer : public ::testing::Test {
 protected:
-    void SetUp() override { platform::headless::enable(true); }
-    void TearDown() override {
-        runtime::Application().OnException = nullptr;
-        platform::headless::setTimerLimit(static_cast<std::size_t>(-1));
-        platform::headless::enable(false);
-    }
+    void TearDown() override { runtime::Application().OnException = nullptr; }
+    platform::HeadlessSession headless;
     TDIBTimer timer{nullptr};
     int ticks = 0;
 };
@@ -32,11 +28,11 @@ TEST_F(DIBTimer, ANewTimerWithAHandlerWaitsUntilEnabled) {
         EXPECT_EQ(sender, &timer);
         ++ticks;
     });
-    platform::headless::advanceClock(5000);
+    headless.advanceClock(5000);
     EXPECT_EQ(ticks, 0);
     EXPECT_FALSE(timer.Running());
     timer.SetEnabled(true);
-    platform::headless::advanceClock(2500);
+    headless.advanceClock(2500);
     EXPECT_EQ(ticks, 2);
 }
 
@@ -44,14 +40,14 @@ TEST_F(DIBTimer, IntervalZeroStopsAndRestoringItStartsAgain) {
     timer.SetOnTimer([&](runtime::TPersistent*) { ++ticks; });
     timer.SetInterval(100);
     timer.SetEnabled(true);
-    platform::headless::advanceClock(250);
+    headless.advanceClock(250);
     EXPECT_EQ(ticks, 2);
     timer.SetInterval(0);
     EXPECT_FALSE(timer.Running());
-    platform::headless::advanceClock(1000);
+    headless.advanceClock(1000);
     EXPECT_EQ(ticks, 2);
     timer.SetInterval(100);
-    platform::headless::advanceClock(100);
+    headless.advanceClock(100);
     EXPECT_EQ(ticks, 3);
 }
 
@@ -59,11 +55,11 @@ TEST_F(DIBTimer, EnablingTwiceHoldsOneSystemTimer) {
     timer.SetOnTimer([&](runtime::TPersistent*) { ++ticks; });
     timer.SetEnabled(true);
     timer.SetEnabled(true);
-    EXPECT_EQ(platform::headless::activeTimerCount(), 1u);
-    platform::headless::advanceClock(1000);
+    EXPECT_EQ(headless.activeTimerCount(), 1u);
+    headless.advanceClock(1000);
     EXPECT_EQ(ticks, 1);
     timer.SetOnTimer(nullptr); // no handler: stopped
-    EXPECT_EQ(platform::headless::activeTimerCount(), 0u);
+    EXPECT_EQ(headless.activeTimerCount(), 0u);
 }
 
 TEST_F(DIBTimer, AHandlersExceptionGoesToTheApplicationAndTheNextTickComes) {
@@ -76,13 +72,13 @@ TEST_F(DIBTimer, AHandlersExceptionGoesToTheApplicationAndTheNextTickComes) {
         if (++ticks == 1) throw std::runtime_error("first tick fails");
     });
     timer.SetEnabled(true);
-    platform::headless::advanceClock(20);
+    headless.advanceClock(20);
     EXPECT_EQ(ticks, 2);
     EXPECT_EQ(reported, (std::vector<std::string>{"first tick fails"}));
 }
 
 TEST_F(DIBTimer, ARefusedTimerRaisesAndLeavesTheTimerDisabled) {
-    platform::headless::setTimerLimit(0);
+    headless.setTimerLimit(0);
     timer.SetOnTimer([&](runtime::TPersistent*) { ++ticks; });
     try {
         timer.SetEnabled(true);
@@ -99,10 +95,10 @@ TEST_F(DIBTimer, DestroyingARunningTimerStopsIt) {
         TDIBTimer local(nullptr);
         local.SetOnTimer([&](runtime::TPersistent*) { ++ticks; });
         local.SetEnabled(true);
-        EXPECT_EQ(platform::headless::activeTimerCount(), 1u);
+        EXPECT_EQ(headless.activeTimerCount(), 1u);
     }
-    EXPECT_EQ(platform::headless::activeTimerCount(), 0u);
-    platform::headless::advanceClock(3000);
+    EXPECT_EQ(headless.activeTimerCount(), 0u);
+    headless.advanceClock(3000);
     EXPECT_EQ(ticks, 0);
 }
 
@@ -113,6 +109,6 @@ TEST_F(DIBTimer, ATickMayDisableItsOwnTimer) {
         timer.SetEnabled(false);
     });
     timer.SetEnabled(true);
-    platform::headless::advanceClock(100);
+    headless.advanceClock(100);
     EXPECT_EQ(ticks, 1);
 }

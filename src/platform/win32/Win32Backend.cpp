@@ -1,5 +1,6 @@
-// Windows timers: each running timer owns a hidden message-only window with system timer 1 on
-// it, held only while the timer runs. Ticks arrive as WM_TIMER on the creating thread.
+// The Windows system backend. Each running timer owns a hidden message-only window with system
+// timer 1 on it, held only while the timer runs. Ticks arrive as WM_TIMER on the creating thread.
+#include "platform/Platform.h"
 #include "platform/TimerQueue.h"
 
 #include <windows.h>
@@ -7,7 +8,7 @@
 #include <map>
 #include <memory>
 
-namespace platform::detail {
+namespace platform {
 
 namespace {
 
@@ -68,51 +69,57 @@ void destroy(NativeTimer& timer) {
     timer.window = nullptr;
 }
 
+class Win32Backend final : public Backend {
+public:
+    std::uint32_t tickCount() override { return GetTickCount(); }
+
+    TimerId startTimer(std::uint32_t intervalMs, std::function<void()> onTick) override {
+        if (intervalMs == 0 || !onTick || !registerClass()) return 0;
+        auto timer = std::make_unique<NativeTimer>();
+        timer->tick = std::move(onTick);
+        timer->window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        thisModule(), nullptr);
+        if (timer->window == nullptr) {
+            unregisterClassIfUnused();
+            return 0;
+        }
+        SetWindowLongPtrW(timer->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(timer.get()));
+        if (SetTimer(timer->window, kSystemTimerId, intervalMs, nullptr) == 0) {
+            destroy(*timer);
+            unregisterClassIfUnused();
+            return 0;
+        }
+        const TimerId id = detail::nextTimerId();
+        timers().emplace(id, std::move(timer));
+        return id;
+    }
+
+    void stopTimer(TimerId id) override {
+        const auto it = timers().find(id);
+        if (it == timers().end()) return;
+        destroy(*it->second);
+        timers().erase(it);
+        unregisterClassIfUnused();
+    }
+
+    void runDueTimers() override {
+        // The host's message loop normally delivers WM_TIMER; this serves callers without one.
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+
+    void stopAllTimers() override {
+        while (!timers().empty())
+            stopTimer(timers().begin()->first);
+    }
+};
+
 } // namespace
 
-std::uint32_t nativeTickCount() {
-    return GetTickCount();
+Backend& systemBackend() {
+    static Win32Backend system;
+    return system;
 }
 
-bool nativeStartTimer(TimerId id, std::uint32_t intervalMs, std::function<void()> tick) {
-    if (!registerClass()) return false;
-    auto timer = std::make_unique<NativeTimer>();
-    timer->tick = std::move(tick);
-    timer->window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                    thisModule(), nullptr);
-    if (timer->window == nullptr) {
-        unregisterClassIfUnused();
-        return false;
-    }
-    SetWindowLongPtrW(timer->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(timer.get()));
-    if (SetTimer(timer->window, kSystemTimerId, intervalMs, nullptr) == 0) {
-        destroy(*timer);
-        unregisterClassIfUnused();
-        return false;
-    }
-    timers().emplace(id, std::move(timer));
-    return true;
-}
-
-bool nativeStopTimer(TimerId id) {
-    const auto it = timers().find(id);
-    if (it == timers().end()) return false;
-    destroy(*it->second);
-    timers().erase(it);
-    unregisterClassIfUnused();
-    return true;
-}
-
-void nativeRunDueTimers() {
-    // The host's message loop normally delivers WM_TIMER; this serves callers without one.
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE))
-        DispatchMessageW(&msg);
-}
-
-void nativeStopAll() {
-    while (!timers().empty())
-        nativeStopTimer(timers().begin()->first);
-}
-
-} // namespace platform::detail
+} // namespace platform
