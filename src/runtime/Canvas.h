@@ -2,6 +2,7 @@
 // A drawing surface for controls: pen, brush and font over a platform pixel surface. Every
 // drawing operation ends with OnChange, so the owner can mark itself dirty.
 
+#include "platform/Geometry.h"
 #include "platform/Platform.h"
 
 #include <cstdint>
@@ -10,21 +11,19 @@
 
 namespace runtime {
 
-/// Rectangle with right and bottom exclusive, rows from the top.
-struct TRect {
-    int Left = 0, Top = 0, Right = 0, Bottom = 0;
-};
+using platform::TColor;
+using platform::TRect;
 
 struct TFont {
     std::string Name = "Arial";
-    int Height = 13;         ///< pixels
-    std::uint32_t Color = 0; ///< framework colour (red in the low byte)
+    int Height = 13; ///< pixels
+    TColor Color = 0;
 };
 
 class TCanvas {
 public:
-    std::uint32_t PenColor = 0;
-    std::uint32_t BrushColor = 0xFFFFFF;
+    TColor PenColor = 0;
+    TColor BrushColor = 0xFFFFFF;
     TFont Font;
     std::function<void()> OnChange;
 
