@@ -34,7 +34,7 @@ constexpr TColor clBlack = 0x000000;
 
 enum TTransparentMode { tmAuto, tmFixed };
 
-struct TDrawSpan;
+struct TDrawSpan; // a clipped draw rectangle, private to the unit
 
 /// A region as horizontal runs: each rectangle is one run of one row. Empty means "no region".
 struct TDIBRegion {
