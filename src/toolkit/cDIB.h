@@ -34,7 +34,7 @@ constexpr TColor clBlack = 0x000000;
 
 enum TTransparentMode { tmAuto, tmFixed };
 
-struct TDrawSpan;
+struct TDrawSpan; // a clipped draw rectangle, private to the unit
 
 /// A region as horizontal runs: each rectangle is one run of one row. Empty means "no region".
 struct TDIBRegion {
@@ -73,6 +73,19 @@ struct TDIBPalette {
     std::vector<std::uint32_t> Entries; ///< framework colours
     std::vector<std::uint8_t> Lookup;   ///< 262,144 entries, or empty when the palette has none
 };
+
+struct TDIBSize {
+    int Width = 0, Height = 0;
+    bool operator==(const TDIBSize&) const = default;
+};
+
+/// The box around a width x height picture scaled by scaleX and scaleY percent and turned by
+/// `angle` degrees (in [0, 360)): ceil(|w' cos a| + |h' sin a|) by ceil(|w' sin a| + |h' cos a|)
+/// with w' = width x scaleX / 100 and h' = height x scaleY / 100, each rounded down to an even
+/// number and kept within 0..65535. A rotated Draw with AutoSize makes its temporary this size;
+/// an image control sizes itself with it.
+TDIBSize BoundingSize(int width, int height, long double scaleX, long double scaleY,
+                      long double angle);
 
 class TAbstractSuperDIB : public runtime::TPersistent {
 public:

@@ -99,27 +99,43 @@ void TAbstractSuperDIB::DrawMaskImage(int x, int y, int width, int height, TAbst
     drawWith(TDrawRoutine::MaskImage, routineOwner_, x, y, width, height, dest, srcX, srcY);
 }
 
+TDIBSize BoundingSize(int width, int height, long double scaleX, long double scaleY,
+                      long double angle) {
+    // Product first: ScaleX / 100 is inexact in binary and would tip ceil over a whole number.
+    const long double w1 = std::fabs(width * scaleX / 100), h1 = std::fabs(height * scaleY / 100);
+    // |cos a| and |sin a| for a = -angle, exact at the quarter and half turns, where a rounded
+    // pi would leave a tiny non-zero that ceil turns into a whole pixel.
+    long double ca = 1, sa = 0;
+    if (angle == 90 || angle == 270) {
+        ca = 0;
+        sa = 1;
+    } else if (angle != 0 && angle != 180) {
+        const long double a = -angle * std::numbers::pi_v<long double> / 180;
+        ca = std::fabs(std::cos(a));
+        sa = std::fabs(std::sin(a));
+    }
+    // A zero factor stays zero even against an infinite scale.
+    const auto term = [](long double v, long double f) { return f == 0 ? 0.0L : v * f; };
+    const auto even = [](long double v) {
+        return static_cast<int>(clampToInt64(std::floor(std::ceil(v) / 2) * 2, kMaxSide));
+    };
+    return {std::max(even(term(w1, ca) + term(h1, sa)), 0),
+            std::max(even(term(w1, sa) + term(h1, ca)), 0)};
+}
+
 void TAbstractSuperDIB::drawTransformed(int x, int y, int width, int height,
                                         TAbstractSuperDIB& dest) {
-    if (pixels_ == nullptr || dest.pixels_ == nullptr || width < 1 || height < 1) return;
-    const long double ex = scaleX_ / 100, ey = scaleY_ / 100;
-    long double tw = width, th = height;
-    if (autoSize_) {
-        const long double w1 = width * ex, h1 = height * ey;
-        if (angle_ != 0) {
-            const long double a = -angle_ * std::numbers::pi_v<long double> / 180;
-            const long double ca = std::fabs(std::cos(a)), sa = std::fabs(std::sin(a));
-            tw = std::ceil(std::fabs(w1) * ca + std::fabs(h1) * sa);
-            th = std::ceil(std::fabs(w1) * sa + std::fabs(h1) * ca);
-            tw = std::floor(tw / 2) * 2;
-            th = std::floor(th / 2) * 2;
-        } else {
-            tw = std::ceil(w1);
-            th = std::ceil(h1);
-        }
+    // A zero width or height still draws: the temporary's SetSize makes it 1.
+    if (pixels_ == nullptr || dest.pixels_ == nullptr || width < 0 || height < 0) return;
+    int w = std::min(width, kMaxSide), h = std::min(height, kMaxSide);
+    if (autoSize_ && angle_ != 0) {
+        const TDIBSize box = BoundingSize(width, height, scaleX_, scaleY_, angle_);
+        w = box.Width;
+        h = box.Height;
+    } else if (autoSize_) {
+        w = static_cast<int>(clampToInt64(std::ceil(width * scaleX_ / 100), kMaxSide));
+        h = static_cast<int>(clampToInt64(std::ceil(height * scaleY_ / 100), kMaxSide));
     }
-    const int w = static_cast<int>(clampToInt64(tw, kMaxSide));
-    const int h = static_cast<int>(clampToInt64(th, kMaxSide));
     TWinDIB temp(w, h);
     temp.masked_ = masked_;
     temp.opacity_ = opacity_;

@@ -29,18 +29,18 @@ bool TDIBRegionHandle::Contains(std::int32_t x, std::int32_t y) const {
 namespace {
 
 template <class Inside>
-TDIBRegion runsOf(const TAbstractSuperDIB& dib, Inside inside) {
+TDIBRegion runsOf(const TAbstractSuperDIB& surface, Inside inside) {
     TDIBRegion region;
-    if (!dib.HasPixels()) return region;
-    for (int y = 0; y < dib.Height(); ++y) {
-        const std::uint8_t* row = dib.RowPointer(y);
-        for (int x = 0; x < dib.Width();) {
+    if (!surface.HasPixels()) return region;
+    for (int y = 0; y < surface.Height(); ++y) {
+        const std::uint8_t* row = surface.RowPointer(y);
+        for (int x = 0; x < surface.Width();) {
             if (!inside(row + x * 4)) {
                 ++x;
                 continue;
             }
             const int start = x;
-            while (x < dib.Width() && inside(row + x * 4))
+            while (x < surface.Width() && inside(row + x * 4))
                 ++x;
             region.Rects.push_back({start, y, x, y + 1});
         }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -14,6 +15,17 @@
 #include <thread>
 
 using namespace toolkit;
+
+namespace platform {
+std::ostream& operator<<(std::ostream& os, const TRect& r) {
+    return os << "(" << r.Left << "," << r.Top << ")-(" << r.Right << "," << r.Bottom << ")";
+}
+} // namespace platform
+namespace toolkit {
+std::ostream& operator<<(std::ostream& os, const TDIBSize& s) {
+    return os << s.Width << " x " << s.Height;
+}
+} // namespace toolkit
 
 namespace {
 
@@ -391,6 +403,93 @@ TEST(DIBTransform, RotatedDrawWithAutoSizeDrawsTheTurnedBoundingBox) {
     EXPECT_EQ(buf(1, 6), (Px{0, 0, 5, 0}));
     EXPECT_EQ(buf(2, 7), (Px{99, 99, 99, 99})); // outside the 2 x 4 box
     EXPECT_EQ(buf(0, 5), (Px{99, 99, 99, 99}));
+}
+
+namespace {
+
+// The rectangle of `dest` pixels that differ from `background`, as (left, top, width, height);
+// a transformed draw with the copy kernel changes exactly its temporary's pixels.
+TRect changedArea(const TAbstractSuperDIB& dest, Px background) {
+    TRect box{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+    for (int y = 0; y < dest.Height(); ++y)
+        for (int x = 0; x < dest.Width(); ++x)
+            if (at(dest, x, y) != background) {
+                box.Left = std::min(box.Left, x);
+                box.Top = std::min(box.Top, y);
+                box.Right = std::max(box.Right, x + 1);
+                box.Bottom = std::max(box.Bottom, y + 1);
+            }
+    return box;
+}
+
+// Draws a `sw` x `sh` surface of one colour requested as `w` x `h` at (2, 3) with AutoSize and
+// answers the area the temporary covered.
+TRect autoSizedDraw(int sw, int sh, int w, int h, long double scale, long double angle) {
+    const Px background{99, 99, 99, 99};
+    TMemoryDIB src(sw, sh), dest(200, 200);
+    fillAll(src, {10, 20, 30, 255});
+    fillAll(dest, background);
+    src.SetScale(scale);
+    src.SetAngle(angle);
+    src.SetAutoSize(true);
+    src.Draw(2, 3, w, h, dest);
+    return changedArea(dest, background);
+}
+
+} // namespace
+
+TEST(DIBTransform, AutoSizeScalesByTheProductBeforeDividingByAHundred) {
+    // 50 x 30 / 100 = 15 and 50 x 120 / 100 = 60 exactly; 0.3 and 1.2 are not binary fractions.
+    EXPECT_EQ(autoSizedDraw(50, 50, 50, 50, 30, 0), (TRect{2, 3, 2 + 15, 3 + 15}));
+    EXPECT_EQ(autoSizedDraw(50, 50, 50, 50, 120, 0), (TRect{2, 3, 2 + 60, 3 + 60}));
+    // Turned by 45 degrees: 15 x cos 45 + 15 x sin 45 = 21.2, ceil 22, already even.
+    EXPECT_EQ(autoSizedDraw(50, 50, 50, 50, 30, 45), (TRect{2, 3, 2 + 22, 3 + 22}));
+    EXPECT_EQ(BoundingSize(50, 50, 30, 30, 0), (TDIBSize{14, 14}));
+    EXPECT_EQ(BoundingSize(50, 70, 30, 30, 90), (TDIBSize{20, 14}));
+}
+
+TEST(DIBTransform, QuarterAndHalfTurnsSwapOrKeepTheSidesExactly) {
+    // The box of 13 x 9 turned half way is 13 x 9, rounded down to even: 12 x 8.
+    EXPECT_EQ(autoSizedDraw(13, 9, 13, 9, 100, 180), (TRect{2, 3, 2 + 12, 3 + 8}));
+    // 7 x 5 a three-quarter turn: 5 x 7, even 4 x 6.
+    EXPECT_EQ(autoSizedDraw(7, 5, 7, 5, 100, 270), (TRect{2, 3, 2 + 4, 3 + 6}));
+    // A 1 x 3 request a quarter turn: 3 x 1, even 2 x 0, and the surface makes 0 into 1.
+    EXPECT_EQ(autoSizedDraw(4, 4, 1, 3, 100, 90), (TRect{2, 3, 2 + 2, 3 + 1}));
+    for (long double angle : {90.0L, 180.0L, 270.0L}) {
+        const bool swapped = angle != 180;
+        EXPECT_EQ(BoundingSize(40, 60, 250, 250, angle),
+                  swapped ? (TDIBSize{150, 100}) : (TDIBSize{100, 150}))
+            << double(angle);
+    }
+    // An image control's box without a turn: 47 x 59 gives 46 x 58.
+    EXPECT_EQ(BoundingSize(47, 59, 100, 100, 0), (TDIBSize{46, 58}));
+}
+
+TEST(DIBTransform, AZeroWidthOrHeightOnTheTransformPathDrawsOneColumnOrRow) {
+    // Stretching 7 x 5 into the 1 x 5 temporary takes source column 0 of every row; at 7 x 1
+    // it takes buffer row 0, the bottom row of the picture.
+    const Px background{99, 99, 99, 99};
+    TMemoryDIB src(7, 5), dest(12, 12);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x)
+            put(src, x, y, {10 * y + x, 1, 2, 255});
+    src.SetScale(50);
+    fillAll(dest, background);
+    src.Draw(3, 2, 0, 5, dest);
+    EXPECT_EQ(changedArea(dest, background), (TRect{3, 2, 4, 7}));
+    for (int y = 0; y < 5; ++y)
+        EXPECT_EQ(at(dest, 3, 2 + y), at(src, 0, y)) << y;
+    fillAll(dest, background);
+    src.Draw(3, 2, 7, 0, dest);
+    EXPECT_EQ(changedArea(dest, background), (TRect{3, 2, 10, 3}));
+    for (int x = 0; x < 7; ++x)
+        EXPECT_EQ(at(dest, 3 + x, 2), at(src, x, 4)) << x;
+    // A negative size still draws nothing; a huge one is cut to the largest surface.
+    fillAll(dest, background);
+    src.Draw(3, 2, -1, 5, dest);
+    EXPECT_EQ(changedArea(dest, background), (TRect{INT_MAX, INT_MAX, INT_MIN, INT_MIN}));
+    EXPECT_NO_THROW(src.Draw(3, 2, INT_MAX, 1, dest));
+    EXPECT_EQ(changedArea(dest, background), (TRect{3, 2, 12, 3}));
 }
 
 TEST(DIBTransform, RotatedDrawOfAHugeOrTinyScaleStaysInsideTheBuffers) {
