@@ -2,6 +2,7 @@
 // A drawing surface for controls: pen, brush and font over a platform pixel surface. Every
 // drawing operation ends with OnChange, so the owner can mark itself dirty.
 
+#include "platform/Geometry.h"
 #include "platform/Platform.h"
 
 #include <cstdint>
@@ -10,15 +11,32 @@
 
 namespace runtime {
 
-/// Rectangle with right and bottom exclusive, rows from the top.
-struct TRect {
-    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+using TRect = platform::TRect;
+using TColor = platform::TColor;
+
+struct TPoint {
+    int X = 0, Y = 0;
+    bool operator==(const TPoint&) const = default;
 };
+
+/// Width and height of a text.
+struct TSize {
+    int cx = 0, cy = 0;
+};
+
+/// Screen pixels per inch that point sizes assume.
+inline constexpr int ScreenPixelsPerInch = 96;
 
 struct TFont {
     std::string Name = "Arial";
     int Height = 13;         ///< pixels
     std::uint32_t Color = 0; ///< framework colour (red in the low byte)
+
+    /// Size in points at ScreenPixelsPerInch, rounded to the nearest point.
+    int Size() const { return (Height * 72 + ScreenPixelsPerInch / 2) / ScreenPixelsPerInch; }
+    /// Sets Height from a size in points (rounded to the nearest pixel; below 1 becomes 1).
+    void SetSize(int points);
+    bool operator==(const TFont&) const = default;
 };
 
 class TCanvas {
@@ -43,6 +61,7 @@ public:
     void TextOut(int x, int y, const std::string& text);
     int TextWidth(const std::string& text) const;
     int TextHeight(const std::string& text) const;
+    TSize TextExtent(const std::string& text) const;
 
 private:
     void changed();
