@@ -421,7 +421,8 @@ void TControl::WMMouseWheel(TMessage& m) {
         m.Result = 1;
         return;
     }
-    if (parent_ != nullptr) m.Result = parent_->Perform(m.Msg, m.WParam, m.LParam);
+    // Straight to the parent's handler: its window would route the turn back here.
+    if (parent_ != nullptr) parent_->Dispatch(m);
 }
 
 void TControl::CMMouseEnter(TMessage&) {
@@ -698,6 +699,16 @@ void TWinControl::WndProc(TMessage& message) {
             routed.LParam = MakeLParam(p.X - target->Left(), p.Y - target->Top());
             target->WndProc(routed);
             message.Result = routed.Result;
+            return;
+        }
+    }
+    if (message.Msg == WM_MOUSEWHEEL) {
+        // The turn goes to the control under the pointer (its point stays in screen terms).
+        TControl* target = captureControl != nullptr && captureControl->Parent() == this
+                               ? captureControl
+                               : ControlAtPos(ScreenToClient(messagePoint(message)));
+        if (target != nullptr && dynamic_cast<TWinControl*>(target) == nullptr) {
+            target->WndProc(message);
             return;
         }
     }

@@ -348,3 +348,90 @@ TEST_F(Controls, OnCreateRunsOnceWhenTheFormIsMade) {
     auto made = MakeForm<Made>(&count);
     EXPECT_EQ(count, 1);
 }
+
+TEST_F(Controls, APressOutsideAControlsShapeFallsToTheControlBelow) {
+    // B over A, but B only takes points in its right half.
+    struct HalfShaped : Spy {
+        using Spy::Spy;
+        void CMHitTest(TMessage& m) override {
+            m.Result = LParamX(m.LParam) >= Width() / 2 ? HTCLIENT : HTNOWHERE;
+        }
+    };
+    auto* half = TComponent::Create<HalfShaped>(form.get(), "H", &log);
+    half->SetParent(form.get());
+    half->SetBounds(10, 10, 40, 30); // exactly over A
+    headless.click(MouseButton::Left, sx(12), sy(12));
+    headless.click(MouseButton::Left, sx(45), sy(12));
+    std::vector<std::string> downs;
+    for (const auto& e : take())
+        if (e.find(":down") != std::string::npos) downs.push_back(e);
+    EXPECT_EQ(downs, (std::vector<std::string>{"A:down 2,2", "H:down 35,2"}));
+}
+
+TEST_F(Controls, ThePointerTakesTheShapeOfTheControlUnderIt) {
+    a->SetCursor(crHandPoint);
+    form->SetCursor(crCross);
+    headless.mouseMove(sx(15), sy(15));
+    EXPECT_EQ(headless.cursorShape(), crHandPoint);
+    headless.mouseMove(sx(5), sy(5));
+    EXPECT_EQ(headless.cursorShape(), crCross);
+    headless.mouseMove(sx(70), sy(15)); // B has none: the form's
+    EXPECT_EQ(headless.cursorShape(), crCross);
+}
+
+TEST_F(Controls, AWheelTurnNobodyHandlesGoesUpToTheParent) {
+    std::vector<std::string> turns;
+    a->OnMouseWheel = [&](TPersistent*, TShiftState, int delta, TPoint, bool& handled) {
+        turns.push_back("A " + std::to_string(delta));
+        handled = delta > 0;
+    };
+    form->OnMouseWheel = [&](TPersistent*, TShiftState, int delta, TPoint, bool&) {
+        turns.push_back("form " + std::to_string(delta));
+    };
+    headless.mouseMove(sx(15), sy(15));
+    headless.mouseWheel(120);
+    headless.mouseWheel(-240);
+    EXPECT_EQ(turns, (std::vector<std::string>{"A 120", "A -240", "form -240"}));
+}
+
+TEST_F(Controls, TabWrapsAroundAndSkipsWhatCannotTakeTheFocus) {
+    std::vector<TPanel*> panels;
+    for (int i = 0; i < 4; ++i) {
+        auto* p = TComponent::Create<TPanel>(form.get());
+        p->SetParent(form.get());
+        p->SetTabStop(true);
+        p->SetTabOrder(3 - i); // created in reverse tab order
+        panels.push_back(p);
+    }
+    // Tab order: panels[3], [2], [1], [0]; [2] is disabled and [1] no tab stop.
+    panels[2]->SetEnabled(false);
+    panels[1]->SetTabStop(false);
+    EXPECT_EQ(form->FindNextControl(nullptr, true, true), panels[3]);
+    EXPECT_EQ(form->FindNextControl(panels[3], true, true), panels[0]);
+    EXPECT_EQ(form->FindNextControl(panels[0], true, true), panels[3]);
+    EXPECT_EQ(form->FindNextControl(panels[3], false, true), panels[0]);
+    EXPECT_EQ(form->FindNextControl(panels[3], true, false), panels[1]);
+    panels[0]->SetFocus();
+    headless.pressKey(VK_TAB);
+    EXPECT_TRUE(panels[3]->Focused());
+    headless.keyDown(VK_SHIFT);
+    headless.pressKey(VK_TAB);
+    headless.keyUp(VK_SHIFT);
+    EXPECT_TRUE(panels[0]->Focused());
+}
+
+TEST_F(Controls, HiddenWindowsAndControlsLeaveTheScreenToWhatIsBelow) {
+    auto* panel = TComponent::Create<TPanel>(form.get());
+    panel->SetParent(form.get());
+    panel->SetBounds(100, 50, 80, 40);
+    headless.paintWaiting();
+    panel->Hide();
+    EXPECT_EQ(headless.windowFromPoint(sx(150), sy(70)), form->Handle());
+    EXPECT_FALSE(panel->CanFocus());
+    EXPECT_THROW(panel->SetFocus(), EInvalidOperation);
+    a->SetBounds(10, 10, -5, 30); // a negative size is an empty control
+    EXPECT_EQ(a->Width(), 0);
+    headless.click(MouseButton::Left, sx(10), sy(12));
+    for (const auto& e : take())
+        EXPECT_EQ(e.rfind("A:", 0), std::string::npos) << e;
+}
