@@ -11,12 +11,14 @@
 // The posix/ and win32/ folders implement the services and the system backend.
 
 #include "platform/Geometry.h"
+#include "platform/Messages.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -60,6 +62,31 @@ void unloadLibrary(void* library);
 /// Identifies a running timer; 0 is never a valid timer.
 using TimerId = std::uint32_t;
 
+struct PixelSurface;
+
+/// A window of ours (opaque); null is never a window. Other handles (a host's parent window)
+/// travel as plain void*.
+using WindowHandle = void*;
+
+/// Hears a window's messages in the vocabulary of Messages.h, on the user-interface thread; the
+/// backend reads message.Result afterwards. Must not throw.
+class WindowSink {
+public:
+    virtual ~WindowSink() = default;
+    virtual void windowMessage(WindowHandle window, TMessage& message) = 0;
+};
+
+/// One entry of a popup menu as shown: an item with its id (> 0) and sub-items, or a separator.
+struct MenuEntry {
+    std::string caption;
+    int id = 0;
+    bool separator = false;
+    bool enabled = true;
+    bool checked = false;
+    bool radio = false; ///< drawn with a radio mark when checked
+    std::vector<MenuEntry> items;
+};
+
 /// The hooks that differ between the system and the headless backend. Window hooks (child
 /// window, paint, capture, cursor, keyboard, menus, message box, shell) join this class with
 /// the editor; each gets a one-line comment here and an implementation in every backend.
@@ -83,6 +110,106 @@ public:
 
     /// Stop every timer of this backend (it is being left).
     virtual void stopAllTimers() = 0;
+
+    // ---- Windows and input. Client coordinates have (0, 0) at a window's top left corner;
+    // screen coordinates are the pointer's. Hooks given an unknown window do nothing (or answer
+    // false, 0, an empty rectangle).
+
+    /// Create a visible child window of `parent` (a host's handle or one of ours) at `bounds`
+    /// (parent's client coordinates); `sink` hears its messages until destroyWindow. Null, with
+    /// the reason in `error`, when the system cannot.
+    virtual WindowHandle createChildWindow(void* parent, const TRect& bounds, WindowSink* sink,
+                                           std::string& error) = 0;
+
+    /// Destroy a window and its child windows; their sinks hear nothing more.
+    virtual void destroyWindow(WindowHandle window) = 0;
+
+    /// Move and size a window within its parent.
+    virtual void setWindowBounds(WindowHandle window, const TRect& bounds) = 0;
+
+    /// Show or hide a window.
+    virtual void showWindow(WindowHandle window, bool visible) = 0;
+
+    /// Mark a rectangle (null: the whole client area) for painting: WM_PAINT follows when the
+    /// system paints, preceded by WM_ERASEBKGND when `erase`.
+    virtual void invalidateRect(WindowHandle window, const TRect* rect, bool erase) = 0;
+
+    /// Take a rectangle out of the area waiting for paint.
+    virtual void validateRect(WindowHandle window, const TRect& rect) = 0;
+
+    /// Paint a window now when part of it is waiting (WM_PAINT before returning).
+    virtual void updateWindow(WindowHandle window) = 0;
+
+    /// Inside WM_PAINT: the rectangle to paint, which stops waiting. Pair with endPaint.
+    virtual TRect beginPaint(WindowHandle window) = 0;
+
+    /// End the paint begun by beginPaint.
+    virtual void endPaint(WindowHandle window) = 0;
+
+    /// Copy `rect` (client coordinates) to the window from `source` at (sourceX, sourceY).
+    virtual void blitToWindow(WindowHandle window, const TRect& rect, PixelSurface* source,
+                              int sourceX, int sourceY) = 0;
+
+    /// Copy rows of palette indices (top row first, rect's width bytes each) to `rect` of the
+    /// window with `colours` (framework colours) as colour table: the 8-bit display path.
+    virtual bool blit8BitToWindow(WindowHandle window, const TRect& rect,
+                                  const std::uint8_t* indices, const std::uint32_t* colours,
+                                  int colourCount) = 0;
+
+    /// Bits per pixel of the display our windows are on.
+    virtual int displayBitsPerPixel() = 0;
+
+    /// Send every mouse message to `window`, wherever the pointer is, until released. The
+    /// window losing the capture gets WM_CAPTURECHANGED.
+    virtual void setCapture(WindowHandle window) = 0;
+
+    /// Release the mouse capture (WM_CAPTURECHANGED to its holder).
+    virtual void releaseCapture() = 0;
+
+    /// The window of ours holding the mouse capture, or null.
+    virtual WindowHandle captureWindow() = 0;
+
+    /// The pointer's screen position.
+    virtual void cursorPos(int& x, int& y) = 0;
+
+    /// Move the pointer to a screen position.
+    virtual void setCursorPos(int x, int y) = 0;
+
+    /// Hide (false) or show (true) the pointer, counted as the system counts (visible while
+    /// the count is >= 0); answers the new count.
+    virtual int showCursor(bool show) = 0;
+
+    /// The pointer's shape over our windows from now on (a runtime cursor number, crDefault 0).
+    virtual void setCursorShape(int cursor) = 0;
+
+    /// Map a window's client coordinates to screen coordinates.
+    virtual void clientToScreen(WindowHandle window, int& x, int& y) = 0;
+
+    /// Map screen coordinates to a window's client coordinates.
+    virtual void screenToClient(WindowHandle window, int& x, int& y) = 0;
+
+    /// The deepest visible window of ours under a screen point, or null.
+    virtual WindowHandle windowFromPoint(int x, int y) = 0;
+
+    /// Give the keyboard focus to a window (WM_KILLFOCUS to the old one, WM_SETFOCUS to it).
+    virtual void setFocus(WindowHandle window) = 0;
+
+    /// The window of ours that has the keyboard focus, or null (the host has it).
+    virtual WindowHandle focusedWindow() = 0;
+
+    /// Whether a key or mouse button (virtual key code) is held down now.
+    virtual bool isKeyDown(int virtualKey) = 0;
+
+    /// Show a popup menu at a screen point and wait for the user: the chosen entry's id, or 0.
+    virtual int trackPopupMenu(WindowHandle owner, int x, int y,
+                               const std::vector<MenuEntry>& items) = 0;
+
+    /// A modal message box (MB_ flags): the button pressed (IDOK...), 0 when none was shown.
+    virtual int messageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+                           std::uint32_t flags) = 0;
+
+    /// Open a web address or document with the system shell's "open" verb; false if refused.
+    virtual bool shellOpen(WindowHandle owner, const std::string& address) = 0;
 };
 
 /// The backend in use: the system's own unless another is installed.
@@ -116,6 +243,9 @@ PixelSurface* createPixelSurface(int width, int height, std::uint8_t** pixels, s
 
 /// Release a surface and its pixels; null is ignored.
 void destroyPixelSurface(PixelSurface* surface);
+
+/// A surface's pixels (bottom-up rows of blue, green, red, alpha) and size; null for null.
+std::uint8_t* pixelSurfaceBits(PixelSurface* surface, int& width, int& height);
 
 /// The system drawing handle of a surface (Win32: its device context), or null.
 void* pixelSurfaceDC(PixelSurface* surface);

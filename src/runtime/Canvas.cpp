@@ -1,5 +1,7 @@
 #include "runtime/Canvas.h"
 
+#include <algorithm>
+
 namespace runtime {
 
 void TCanvas::changed() {
@@ -55,6 +57,22 @@ int TCanvas::TextHeight(const std::string& text) const {
     int width = 0, height = 0;
     platform::surfaceTextExtent(surface_, text, font(), width, height);
     return height;
+}
+
+} // namespace runtime
+
+namespace runtime {
+
+void TFont::SetSize(int points) {
+    const long long pixels =
+        (static_cast<long long>(points) * ScreenPixelsPerInch * 2 + 72) / (72 * 2);
+    Height = static_cast<int>(std::clamp<long long>(pixels, 1, 0x7FFF));
+}
+
+TSize TCanvas::TextExtent(const std::string& text) const {
+    TSize size;
+    platform::surfaceTextExtent(surface_, text, font(), size.cx, size.cy);
+    return size;
 }
 
 } // namespace runtime

@@ -14,10 +14,29 @@ namespace runtime {
 using platform::TColor;
 using platform::TRect;
 
+struct TPoint {
+    int X = 0, Y = 0;
+    bool operator==(const TPoint&) const = default;
+};
+
+/// Width and height of a text.
+struct TSize {
+    int cx = 0, cy = 0;
+};
+
+/// Screen pixels per inch that point sizes assume.
+inline constexpr int ScreenPixelsPerInch = 96;
+
 struct TFont {
     std::string Name = "Arial";
     int Height = 13; ///< pixels
     TColor Color = 0;
+
+    /// Size in points at ScreenPixelsPerInch, rounded to the nearest point.
+    int Size() const { return (Height * 72 + ScreenPixelsPerInch / 2) / ScreenPixelsPerInch; }
+    /// Sets Height from a size in points (rounded to the nearest pixel; below 1 becomes 1).
+    void SetSize(int points);
+    bool operator==(const TFont&) const = default;
 };
 
 class TCanvas {
@@ -42,6 +61,7 @@ public:
     void TextOut(int x, int y, const std::string& text);
     int TextWidth(const std::string& text) const;
     int TextHeight(const std::string& text) const;
+    TSize TextExtent(const std::string& text) const;
 
 private:
     void changed();

@@ -1,6 +1,10 @@
 #pragma once
-// The in-memory backend: deterministic time for tests and tools. Its clock is virtual and its
-// timers run only when a test or tool advances that clock.
+// The in-memory backend: deterministic time and windows for tests and tools. Its clock is
+// virtual and its timers run only when a test or tool advances that clock. Its windows keep the
+// pixels blitted to them; input is injected in screen coordinates and delivered as the system
+// delivers it (capture, double clicks by time and distance, leave notices, keyboard focus), and
+// waiting paints run after every injected event. Menus, message boxes and shell requests are
+// recorded and answered by the test.
 
 #include "platform/Platform.h"
 #include "platform/TimerQueue.h"
@@ -8,12 +12,53 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <limits>
+#include <map>
+#include <memory>
+#include <vector>
 
 namespace platform {
 
+enum class MouseButton { Left, Right, Middle };
+
+/// What a test can see of a headless window.
+struct HeadlessWindow {
+    void* parent = nullptr; ///< a foreign handle or one of ours
+    TRect bounds;           ///< in the parent's client coordinates
+    bool visible = true;
+    std::vector<std::uint32_t> pixels; ///< top row first; blue in the low byte, as surfaces
+    std::size_t blitCount = 0;         ///< blits of either kind
+    std::size_t blit8BitCount = 0;
+    std::vector<TRect> blitRects;    ///< every blitted rectangle, in order
+    std::size_t paintCount = 0;      ///< WM_PAINT messages delivered
+    std::size_t eraseCount = 0;      ///< WM_ERASEBKGND messages delivered
+    std::size_t beginPaintCount = 0; ///< beginPaint calls
+    TRect waiting;                   ///< bounding box of the area waiting for paint
+    bool eraseWaiting = false;
+    WindowSink* sink = nullptr;
+    bool painting = false;
+    int width() const { return bounds.Right - bounds.Left; }
+    int height() const { return bounds.Bottom - bounds.Top; }
+};
+
+struct ShownMenu {
+    WindowHandle owner = nullptr;
+    int x = 0, y = 0; ///< screen position asked for
+    std::vector<MenuEntry> items;
+};
+
+struct ShownMessageBox {
+    WindowHandle owner = nullptr;
+    std::string text, caption;
+    std::uint32_t flags = 0;
+};
+
 class HeadlessBackend : public Backend {
 public:
+    HeadlessBackend();
+    ~HeadlessBackend() override;
+
     std::uint32_t tickCount() override;
     TimerId startTimer(std::uint32_t intervalMs, std::function<void()> onTick) override;
     void stopTimer(TimerId id) override;
@@ -21,7 +66,44 @@ public:
     void runDueTimers() override;
     void stopAllTimers() override;
 
+    WindowHandle createChildWindow(void* parent, const TRect& bounds, WindowSink* sink,
+                                   std::string& error) override;
+    void destroyWindow(WindowHandle window) override;
+    void setWindowBounds(WindowHandle window, const TRect& bounds) override;
+    void showWindow(WindowHandle window, bool visible) override;
+    void invalidateRect(WindowHandle window, const TRect* rect, bool erase) override;
+    void validateRect(WindowHandle window, const TRect& rect) override;
+    void updateWindow(WindowHandle window) override;
+    TRect beginPaint(WindowHandle window) override;
+    void endPaint(WindowHandle window) override;
+    void blitToWindow(WindowHandle window, const TRect& rect, PixelSurface* source, int sourceX,
+                      int sourceY) override;
+    bool blit8BitToWindow(WindowHandle window, const TRect& rect, const std::uint8_t* indices,
+                          const std::uint32_t* colours, int colourCount) override;
+    int displayBitsPerPixel() override { return displayBits_; }
+    void setCapture(WindowHandle window) override;
+    void releaseCapture() override;
+    WindowHandle captureWindow() override { return capture_; }
+    void cursorPos(int& x, int& y) override;
+    void setCursorPos(int x, int y) override;
+    int showCursor(bool show) override;
+    void setCursorShape(int cursor) override { cursorShape_ = cursor; }
+    void clientToScreen(WindowHandle window, int& x, int& y) override;
+    void screenToClient(WindowHandle window, int& x, int& y) override;
+    WindowHandle windowFromPoint(int x, int y) override;
+    void setFocus(WindowHandle window) override;
+    WindowHandle focusedWindow() override { return focus_; }
+    bool isKeyDown(int virtualKey) override;
+    int trackPopupMenu(WindowHandle owner, int x, int y,
+                       const std::vector<MenuEntry>& items) override;
+    int messageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+                   std::uint32_t flags) override;
+    bool shellOpen(WindowHandle owner, const std::string& address) override;
+
+    // ---- Time.
+
     /// Move the virtual clock forward, running each timer every time it falls due, in time order.
+    /// Waiting paints run afterwards.
     void advanceClock(std::uint32_t ms);
 
     /// Number of timers currently running on the virtual clock.
@@ -30,10 +112,110 @@ public:
     /// Refuse timers beyond this many running ones (as a system out of timers does).
     void setTimerLimit(std::size_t limit);
 
+    // ---- Windows.
+
+    /// Every live window, oldest first.
+    std::vector<WindowHandle> windows() const;
+    /// A live window's state, or null.
+    const HeadlessWindow* window(WindowHandle handle) const;
+    /// A pixel of a window (blue in the low byte, alpha on top); 0 outside it.
+    std::uint32_t pixel(WindowHandle window, int x, int y) const;
+    /// Forget the blit counts and rectangles of every window.
+    void resetBlitCounts();
+    /// Screen position given to the client origin of windows whose parent is not ours (the
+    /// host's window); (0, 0) by default.
+    void setForeignParentOrigin(int x, int y);
+    /// Deliver WM_PAINT to every window with a waiting area, parents first, until none waits
+    /// (a paint that keeps invalidating stops after a bound).
+    void paintWaiting();
+    /// Whether injected events and clock advances run paintWaiting afterwards (default on).
+    void setAutoPaint(bool on) { autoPaint_ = on; }
+    /// Make createChildWindow fail (as a system out of windows does).
+    void setRefuseWindows(bool refuse) { refuseWindows_ = refuse; }
+
+    // ---- Input, in screen coordinates. Mouse messages go to the capturing window, else to the
+    // deepest visible window under the point; keys go to the focused window (dropped when the
+    // focus is not ours, answering false).
+
+    /// Move the pointer: WM_SETCURSOR and WM_MOUSEMOVE to the window under it, WM_MOUSELEAVE to
+    /// the window it left.
+    void mouseMove(int x, int y);
+    /// Move there, then press: a second press of the same button on the same window within
+    /// doubleClickTime and within doubleClickDistance of the first arrives as a double click.
+    void mouseDown(MouseButton button, int x, int y);
+    void mouseUp(MouseButton button, int x, int y);
+    /// mouseDown then mouseUp at one point.
+    void click(MouseButton button, int x, int y);
+    /// Two clicks at one point, arriving as down, up, double click, up.
+    void doubleClick(MouseButton button, int x, int y);
+    /// A wheel turn at the pointer's position (120 per notch, positive away from the user).
+    void mouseWheel(int delta);
+    /// Key down (WM_SYSKEYDOWN with Alt held); Shift, Control and Alt stay held until keyUp.
+    bool keyDown(int virtualKey);
+    bool keyUp(int virtualKey);
+    /// A character (WM_SYSCHAR with Alt held).
+    bool typeChar(char character);
+    /// keyDown and keyUp, with a character between them for keys that type one.
+    bool pressKey(int virtualKey);
+    /// Hold or release a key without a message (Shift held during a drag, say).
+    void holdKey(int virtualKey, bool held);
+    /// The pointer leaves all our windows (WM_MOUSELEAVE to the one it was over).
+    void mouseLeaveAll();
+    /// The screen point of a window's client point.
+    void screenPoint(WindowHandle window, int clientX, int clientY, int& x, int& y);
+
+    void setDoubleClickTime(std::uint32_t ms) { doubleClickTime_ = ms; }
+    /// Both axes: the second press may be at most this many pixels away on each (default 2).
+    void setDoubleClickDistance(int pixels) { doubleClickDistance_ = pixels; }
+    void setDisplayBitsPerPixel(int bits) { displayBits_ = bits; }
+
+    // ---- Pointer counters.
+    int cursorShowCount() const { return cursorCount_; } ///< visible while >= 0
+    std::size_t cursorHideRequests() const { return hideRequests_; }
+    std::size_t cursorShowRequests() const { return showRequests_; }
+    std::size_t setCursorPosCount() const { return setCursorPosCount_; }
+    int cursorShape() const { return cursorShape_; }
+
+    // ---- Menus, message boxes, shell.
+
+    /// Every menu shown so far.
+    const std::vector<ShownMenu>& shownMenus() const { return menus_; }
+    /// The next menu shown answers this id (0: dismissed).
+    void queueMenuAnswer(int id);
+    /// The next menu shown answers the entry reached by these captions (sub-menus first);
+    /// dismissed when no enabled entry matches.
+    void queueMenuChoice(std::vector<std::string> captionPath);
+    /// Answers menus for which nothing is queued (default: dismissed).
+    void setMenuAnswerer(std::function<int(const ShownMenu&)> answerer);
+
+    const std::vector<ShownMessageBox>& shownMessageBoxes() const { return boxes_; }
+    /// The next message box answers this button; without one, boxes answer IDOK.
+    void queueMessageBoxAnswer(int answer);
+
+    const std::vector<std::string>& shellRequests() const { return shellRequests_; }
+    void setShellAnswer(bool accepted) { shellAnswer_ = accepted; }
+
 private:
+    struct Impl;
     std::atomic<std::uint64_t> now_{0};
     std::size_t timerLimit_ = std::numeric_limits<std::size_t>::max();
     detail::TimerQueue timers_;
+    std::unique_ptr<Impl> impl_;
+    WindowHandle capture_ = nullptr;
+    WindowHandle focus_ = nullptr;
+    bool autoPaint_ = true;
+    bool refuseWindows_ = false;
+    int displayBits_ = 32;
+    std::uint32_t doubleClickTime_ = 500;
+    int doubleClickDistance_ = 2;
+    int cursorCount_ = 0;
+    std::size_t hideRequests_ = 0, showRequests_ = 0, setCursorPosCount_ = 0;
+    int cursorShape_ = 0;
+    std::vector<ShownMenu> menus_;
+    std::vector<ShownMessageBox> boxes_;
+    std::deque<int> boxAnswers_;
+    std::vector<std::string> shellRequests_;
+    bool shellAnswer_ = true;
 };
 
 /// A headless backend installed for the lifetime of this object (a test, a tool's run).

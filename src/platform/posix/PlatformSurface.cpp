@@ -40,6 +40,14 @@ void destroyPixelSurface(PixelSurface* surface) {
     std::unique_ptr<PixelSurface> gone(surface);
 }
 
+std::uint8_t* pixelSurfaceBits(PixelSurface* surface, int& width, int& height) {
+    width = height = 0;
+    if (surface == nullptr) return nullptr;
+    width = surface->width;
+    height = surface->height;
+    return surface->pixels.data();
+}
+
 void* pixelSurfaceDC(PixelSurface*) {
     return nullptr;
 }

@@ -2,6 +2,7 @@
 // (runDueTimers), since a plug-in editor on Linux has no message loop of its own.
 #include "platform/Platform.h"
 #include "platform/TimerQueue.h"
+#include "platform/WindowlessBackend.h"
 
 #include <time.h>
 
@@ -16,7 +17,7 @@ std::uint64_t monotonicMs() {
            static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
 }
 
-class PosixBackend final : public Backend {
+class PosixBackend final : public detail::WindowlessBackend {
 public:
     std::uint32_t tickCount() override { return static_cast<std::uint32_t>(monotonicMs()); }
 

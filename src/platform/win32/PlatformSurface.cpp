@@ -72,6 +72,14 @@ void destroyPixelSurface(PixelSurface* surface) {
     if (gone->dc != nullptr) DeleteDC(gone->dc);
 }
 
+std::uint8_t* pixelSurfaceBits(PixelSurface* surface, int& width, int& height) {
+    width = height = 0;
+    if (surface == nullptr) return nullptr;
+    width = surface->width;
+    height = surface->height;
+    return reinterpret_cast<std::uint8_t*>(surface->bits);
+}
+
 void* pixelSurfaceDC(PixelSurface* surface) {
     return surface != nullptr ? surface->dc : nullptr;
 }

@@ -2,6 +2,7 @@
 // timer 1 on it, held only while the timer runs. Ticks arrive as WM_TIMER on the creating thread.
 #include "platform/Platform.h"
 #include "platform/TimerQueue.h"
+#include "platform/WindowlessBackend.h"
 
 #include <windows.h>
 
@@ -69,7 +70,7 @@ void destroy(NativeTimer& timer) {
     timer.window = nullptr;
 }
 
-class Win32Backend final : public Backend {
+class Win32Backend final : public detail::WindowlessBackend {
 public:
     std::uint32_t tickCount() override { return GetTickCount(); }
 
