@@ -4,7 +4,8 @@
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginDenormals.h"
 #include "plugin/uPluginDsp.h"
-#include "plugin/uPluginFaults.h"
+#include "plugin/uPluginDspChunk.h"
+#include "plugin/uPluginTestHooks.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -129,10 +130,12 @@ void APlugin::process(float** inputs, float** outputs, int32_t sampleFrames) {
 bool APlugin::growBuffers(int32_t sampleFrames) {
     std::unique_ptr<float[]> fresh[4];
     for (auto& buffer : fresh) {
-        if (plugin_faults::failBufferAllocations.load(relaxed) > 0) {
-            plugin_faults::failBufferAllocations.fetch_sub(1, relaxed);
+#if WADLING_TEST_HOOKS
+        if (plugin_test_hooks::failBufferAllocations.load(relaxed) > 0) {
+            plugin_test_hooks::failBufferAllocations.fetch_sub(1, relaxed);
             return false;
         }
+#endif
         buffer.reset(new (std::nothrow) float[static_cast<size_t>(sampleFrames)]);
         if (!buffer) return false;
     }
@@ -193,29 +196,28 @@ void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32
             slope.load(relaxed),         makeupLin.load(relaxed),      makeupDb.load(relaxed)};
     };
 
+    auto detect = dsp::detectChunk;
+#if WADLING_TEST_HOOKS
+    if (plugin_test_hooks::referenceLoop.load(relaxed)) detect = dsp::detectChunkReference;
+#endif
+    float eqL[dsp::kMaxChunk], eqR[dsp::kMaxChunk], gains[dsp::kMaxChunk];
     const int32_t end = start + length;
     for (int32_t pos = start; pos < end;) {
         if (pos == midiNextEventPos) dispatchMidiEvents(pos);
         const int32_t len = dsp::chunkLength(pos, end, midiNextEventPos);
         const int32_t first = pos - start;
-        const int32_t last = first + len;
         const dsp::EqSettings eqNow = eqSettings();
         const dsp::DetectorSettings detectorNow = detectorSettings();
-        float eqL, eqR;
         if (!listen.load(relaxed)) {
-            for (int32_t i = first; i < last; ++i) {
-                dsp::eqStep(eq, eqNow, sideL[i], sideR[i], eqL, eqR);
-                dsp::detectorStep(det, detectorNow, eqL, eqR);
-                workL[i] *= det.gain;
-                workR[i] *= det.gain;
+            detect(eq, eqNow, det, detectorNow, sideL + first, sideR + first, eqL, eqR, gains, len);
+            for (int32_t i = 0; i < len; ++i) {
+                workL[first + i] *= gains[i];
+                workR[first + i] *= gains[i];
             }
         } else {
-            for (int32_t i = first; i < last; ++i) {
-                dsp::eqStep(eq, eqNow, workL[i], workR[i], eqL, eqR);
-                workL[i] = eqL;
-                workR[i] = eqR;
-                dsp::detectorStep(det, detectorNow, eqL, eqR);
-            }
+            // The equalised signal replaces the input copy; the gain is computed, not applied.
+            detect(eq, eqNow, det, detectorNow, workL + first, workR + first, workL + first,
+                   workR + first, gains, len);
         }
         dsp::flushDetector(det);
         // One bad input sample must not stay in the band filters for good.
