@@ -19,8 +19,19 @@ void detectChunk(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
                  const DetectorSettings& detSettings, const float* inL, const float* inR,
                  float* eqOutL, float* eqOutR, float* gains, int n);
 
-/// The same, one sample after another through eqStep and detectorStep: the definition that
-/// detectChunk must match.
+/// The output stage: out = in x dryGain + softClip(wet) x wetGain, per sample in float32 as
+/// softClip and the mix round, two or four samples at once. in and out may be the same memory.
+void mixOutput(const float* in, const float* wet, float* out, int n, float dryGain, float wetGain);
+
+/// Whether this processor runs the four-lane (AVX2) passes; 64-bit x86 builds only.
+bool wideLanesAvailable();
+/// Four lanes on or off (on only where available); on by default where available. The bits are
+/// the same either way.
+void setWideLanes(bool on);
+bool wideLanesInUse();
+
+/// The same as detectChunk, one sample after another through eqStep and detectorStep: the
+/// definition that detectChunk must match.
 inline void detectChunkReference(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
                                  const DetectorSettings& detSettings, const float* inL,
                                  const float* inR, float* eqOutL, float* eqOutR, float* gains,

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -121,8 +122,11 @@ TEST(ChunkPasses, EveryChunkLengthSettingAndStateGivesTheReferenceBits) {
         }
         if (trial % 13 == 0) inL[trial % n] = trial % 2 ? kNaN : kInf;
         if (trial % 17 == 0) inR[trial % n] = 1.0f; // a level near 1: the scalar logarithm
+        // Overshoots from 30 dB down to the denormal range, where the offsets of 1e-25 count.
+        const float overshoot =
+            std::ldexp(unit(random), -static_cast<int>(trial % 140)) * (trial % 3 ? 30.0f : -30.0f);
         const ChunkRun start{{audio(random), audio(random), audio(random), audio(random)},
-                             {unit(random) * 2.0f, 50.0f, 0.999f, unit(random) * 30.0f, 1.0f},
+                             {unit(random) * 2.0f, 50.0f, 0.999f, overshoot, 1.0f},
                              {},
                              {},
                              {}};
@@ -134,6 +138,7 @@ TEST(ChunkPasses, EveryChunkLengthSettingAndStateGivesTheReferenceBits) {
         }
         dsp::detectChunkReference(ref.eq, eqs, ref.det, ds, inL.data(), inR.data(), ref.eqL.data(),
                                   ref.eqR.data(), ref.gains.data(), n);
+        dsp::setWideLanes(trial % 4 < 2);
         if (trial % 2) { // in place, as listen mode runs
             fast.eqL = inL;
             fast.eqR = inR;
@@ -143,7 +148,65 @@ TEST(ChunkPasses, EveryChunkLengthSettingAndStateGivesTheReferenceBits) {
             dsp::detectChunk(fast.eq, eqs, fast.det, ds, inL.data(), inR.data(), fast.eqL.data(),
                              fast.eqR.data(), fast.gains.data(), n);
         }
+        dsp::setWideLanes(true);
         SCOPED_TRACE(trial);
         expectSameRun(fast, ref);
     }
+}
+
+namespace {
+
+// Runs check with two lanes and, where the processor has them, four.
+template <class Check>
+void atEveryWidth(Check check) {
+    for (bool wide : {false, true}) {
+        if (wide && !dsp::wideLanesAvailable()) continue;
+        SCOPED_TRACE(wide ? "four lanes" : "two lanes");
+        dsp::setWideLanes(wide);
+        check();
+    }
+    dsp::setWideLanes(true);
+}
+
+} // namespace
+
+TEST(MixOutput, SaturatedWetAndDryGiveTheScalarBitsAtEveryLengthAndInPlace) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f), wide(-30.0f, 30.0f);
+    atEveryWidth([&] {
+        for (int n = 0; n < 70; ++n) {
+            const dsp::MixGains g = dsp::mixGains(unit(random));
+            std::vector<float> in(n), wet(n), expected(n), out(n);
+            for (int i = 0; i < n; ++i) {
+                in[i] = wide(random) * 0.1f;
+                wet[i] = i % 3 ? wide(random) : wide(random) * 0.01f;
+                expected[i] =
+                    static_cast<float>(static_cast<double>(in[i]) * g.dry +
+                                       static_cast<double>(dsp::softClip(wet[i])) * g.wet);
+            }
+            dsp::mixOutput(in.data(), wet.data(), out.data(), n, g.dry, g.wet);
+            for (int i = 0; i < n; ++i)
+                ASSERT_EQ(bitsOf(out[i]), bitsOf(expected[i])) << n << " " << i;
+            dsp::mixOutput(in.data(), wet.data(), in.data(), n, g.dry, g.wet);
+            for (int i = 0; i < n; ++i)
+                ASSERT_EQ(bitsOf(in[i]), bitsOf(expected[i])) << "in place " << n << " " << i;
+        }
+    });
+}
+
+TEST(MixOutput, HugeWetSamplesGiveTheSameBitsAtEveryWidth) {
+    const std::vector<float> wet = {1e18f, -1e19f, 3e20f, 3.4e38f, kInf, kNaN, 0.5f, -1e25f, 2e18f};
+    const std::vector<float> in(wet.size(), 0.25f);
+    std::vector<std::vector<float>> outs;
+    atEveryWidth([&] {
+        for (int n = 1; n <= static_cast<int>(wet.size()); ++n) {
+            std::vector<float> out(n);
+            dsp::mixOutput(in.data(), wet.data(), out.data(), n, 0.5f, 0.8f);
+            outs.push_back(out);
+        }
+    });
+    // Each length once per width: the four-lane run repeats the two-lane one.
+    for (size_t k = wet.size(); k < outs.size(); ++k)
+        for (size_t i = 0; i < outs[k].size(); ++i)
+            ASSERT_EQ(bitsOf(outs[k][i]), bitsOf(outs[k - wet.size()][i])) << k << " " << i;
 }

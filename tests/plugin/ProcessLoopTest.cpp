@@ -4,6 +4,7 @@
 #include "MidiEventList.h"
 #include "PluginTestSignals.h"
 #include "plugin/uPlugin.h"
+#include "plugin/uPluginDspChunk.h"
 #include "plugin/uPluginTestHooks.h"
 
 #if WADLING_HAVE_DEMO
@@ -43,16 +44,24 @@ StereoSignal render(bool reference, const StereoSignal& input, int block,
     return out;
 }
 
-// Bit patterns, so that NaNs compare too.
+// Bit patterns, so that NaNs compare too; the chunk passes two and (where the processor has
+// them) four lanes wide.
 void expectSameBits(const StereoSignal& input, int block, const BeforeBlock& beforeBlock = {},
                     float rate = 44100.0f) {
     const StereoSignal expected = render(true, input, block, beforeBlock, rate);
-    const StereoSignal actual = render(false, input, block, beforeBlock, rate);
-    for (size_t i = 0; i < input.size(); ++i) {
-        ASSERT_EQ(std::memcmp(&actual.left[i], &expected.left[i], sizeof(float)), 0)
-            << "left " << i << ": " << actual.left[i] << " vs " << expected.left[i];
-        ASSERT_EQ(std::memcmp(&actual.right[i], &expected.right[i], sizeof(float)), 0)
-            << "right " << i << ": " << actual.right[i] << " vs " << expected.right[i];
+    for (bool wide : {false, true}) {
+        if (wide && !dsp::wideLanesAvailable()) continue;
+        dsp::setWideLanes(wide);
+        const StereoSignal actual = render(false, input, block, beforeBlock, rate);
+        dsp::setWideLanes(true);
+        for (size_t i = 0; i < input.size(); ++i) {
+            ASSERT_EQ(std::memcmp(&actual.left[i], &expected.left[i], sizeof(float)), 0)
+                << "left " << i << (wide ? " (four lanes): " : ": ") << actual.left[i] << " vs "
+                << expected.left[i];
+            ASSERT_EQ(std::memcmp(&actual.right[i], &expected.right[i], sizeof(float)), 0)
+                << "right " << i << (wide ? " (four lanes): " : ": ") << actual.right[i] << " vs "
+                << expected.right[i];
+        }
     }
 }
 
