@@ -54,7 +54,7 @@ inline double lessSelect(float x, float y, double ifLess, double otherwise) {
 }
 
 // The band filters (left and right in the two lanes), the linked level and the envelope:
-// eqStep and the first two steps of detectorStep.
+// eqStep, then detectorStep as far as the envelope.
 struct Filter {
     double2 lo, hi;
     float envelope;
@@ -91,7 +91,7 @@ struct Filter {
     }
 };
 
-// The overshoot smoother: step 5 of detectorStep.
+// The overshoot smoother of detectorStep.
 struct Smoother {
     float overshoot;
     double attack;
@@ -131,7 +131,7 @@ inline void mixTwo(const float* in, const float* wet, float* out, double dry, do
     _mm_store_sd(reinterpret_cast<double*>(out), _mm_castps_pd(_mm_cvtpd_ps(o)));
 }
 
-// Two at a time: the release law and the target in dB (steps 3 and 4 of detectorStep).
+// Two at a time: the release law and the target in dB of detectorStep.
 void targetPass(const DetectorSettings& c, Scratch& s, int from, int to) {
     for (int i = from; i < to; i += 2) {
         const double2 releaseMs =
@@ -160,7 +160,7 @@ void targetPass(const DetectorSettings& c, Scratch& s, int from, int to) {
     }
 }
 
-// Two at a time: the gain (step 6 of detectorStep). gains has room for the spare lane.
+// Two at a time: the gain of detectorStep. gains has room for the spare lanes.
 void gainPass(const DetectorSettings& c, const Scratch& s, float* gains, int from, int to) {
     for (int i = from; i < to; i += 2) {
         const bool reduce0 = s.above[i] || s.overshoot[i] > overshootFloorDb;

@@ -1,5 +1,5 @@
-// Sample rate, reset, and the audio loop: the sidechain EQ and the detector per sample, in
-// chunks that end at queued MIDI events, then the saturator and the equal-power mix.
+// Sample rate, reset, and the audio loop: the sidechain EQ and the detector over chunks that
+// end at queued MIDI events (uPluginDspChunk), then the saturator and the equal-power mix.
 
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginDenormals.h"

@@ -105,7 +105,7 @@ uint32_t nextRandom(uint32_t& state) {
 } // namespace
 
 TEST(ProcessLoop, MusicThroughEveryProgramAndBlockSize) {
-    const StereoSignal in = music(44100 * 4);
+    const StereoSignal in = music(44100 * 2);
     const int blocks[] = {512, 300, 64, 4096, 1, 33};
     for (int number = 0; number < APlugin::kNumPrograms; ++number) {
         SCOPED_TRACE(number);
@@ -114,9 +114,9 @@ TEST(ProcessLoop, MusicThroughEveryProgramAndBlockSize) {
 }
 
 TEST(ProcessLoop, LoudSignalAndSilenceAfterIt) {
-    StereoSignal in = loud(44100 * 2);
-    in.left.resize(44100 * 5, 0.0f);
-    in.right.resize(44100 * 5, 0.0f);
+    StereoSignal in = loud(44100);
+    in.left.resize(44100 * 3, 0.0f);
+    in.right.resize(44100 * 3, 0.0f);
     for (int number : {0, 5, 9}) {
         SCOPED_TRACE(number);
         expectSameBits(in, 512, program(number));
@@ -124,7 +124,7 @@ TEST(ProcessLoop, LoudSignalAndSilenceAfterIt) {
 }
 
 TEST(ProcessLoop, ListenWithBandsBoostedAndCut) {
-    const StereoSignal in = music(44100 * 3);
+    const StereoSignal in = music(44100 * 2);
     for (float bands : {0.0f, 0.3f, 1.0f}) {
         SCOPED_TRACE(bands);
         expectSameBits(in, 512, [bands](APlugin& p, size_t start) {
@@ -137,10 +137,10 @@ TEST(ProcessLoop, ListenWithBandsBoostedAndCut) {
 }
 
 TEST(ProcessLoop, AutomationOfEveryParameterBetweenChunks) {
-    const StereoSignal in = music(44100 * 3);
+    const StereoSignal in = music(44100 * 2);
     uint32_t state = 7;
     std::vector<std::pair<int, float>> moves; // the same moves for both runs
-    for (int i = 0; i < 44100 * 3 / 32; ++i)
+    for (int i = 0; i < 44100 * 2 / 32; ++i)
         moves.emplace_back(static_cast<int>(nextRandom(state) % 7),
                            static_cast<float>(nextRandom(state) % 1001) / 1000.0f);
     expectSameBits(in, 32, [&moves](APlugin& p, size_t start) {
@@ -152,7 +152,7 @@ TEST(ProcessLoop, AutomationOfEveryParameterBetweenChunks) {
 }
 
 TEST(ProcessLoop, MidiControllersInsideBlocks) {
-    const StereoSignal in = music(44100 * 3);
+    const StereoSignal in = music(44100 * 2);
     expectSameBits(in, 512, [](APlugin& p, size_t start) {
         uint32_t state = static_cast<uint32_t>(start) + 11;
         MidiEventList events;
