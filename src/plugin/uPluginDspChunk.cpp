@@ -117,18 +117,18 @@ struct Smoother {
 // both lanes at once). Unlike softClip it does not switch to the asymptote beyond
 // softClipTailFrom; the output of such samples has always come from here and stays so.
 inline void mixTwo(const float* in, const float* wet, float* out, double dry, double wetGain) {
-    const auto loadTwo = [](const float* p) {
-        return _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p))));
-    };
-    const double2 w = loadTwo(wet);
-    const double2 x = loadTwo(in);
+    const double2 w = pair(wet[0], wet[1]);
+    const double2 x = pair(in[0], in[1]);
     const double2 q = roundToFloat(w * w);
     const double2 num = roundToFloat(12.0 * q + 144.0);
     const double2 u = roundToFloat((q + 60.0) * 0.7647058823529411);
     const double2 sat = roundToFloat(num / (u * q + 144.0));
     const double2 clipped = roundToFloat(w * sat);
     const double2 o = x * dry + clipped * wetGain;
-    _mm_store_sd(reinterpret_cast<double*>(out), _mm_castps_pd(_mm_cvtpd_ps(o)));
+    // Two float stores: a block may start at any float, so out need not be 8-byte aligned.
+    const __m128 rounded = _mm_cvtpd_ps(o);
+    out[0] = _mm_cvtss_f32(rounded);
+    out[1] = _mm_cvtss_f32(_mm_shuffle_ps(rounded, rounded, 1));
 }
 
 // Two at a time: the release law and the target in dB of detectorStep.
