@@ -1,14 +1,11 @@
-// Sample rate, reset, and the audio loop: the sidechain EQ and the detector per sample, in
-// chunks that end at queued MIDI events, then the saturator and the equal-power mix.
+// Sample rate, reset, and the audio loop: the sidechain EQ and the detector over chunks that
+// end at queued MIDI events (uPluginDspChunk), then the saturator and the equal-power mix.
 
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginDenormals.h"
 #include "plugin/uPluginDsp.h"
-#include "plugin/uPluginFaults.h"
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
+#include "plugin/uPluginDspChunk.h"
+#include "plugin/uPluginTestHooks.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,32 +13,6 @@
 #include <new>
 
 namespace {
-
-#if defined(__SSE2__) || defined(_M_X64)
-#define WADLING_SSE2 1
-// Two samples of the output stage at once: per sample exactly the operations of dsp::softClip
-// and the mix, in the same order and with the same float32 roundings (the division, the
-// costliest step, runs for both lanes at once). in and out may be the same memory.
-inline void mixTwo(const float* in, const float* wet, float* out, double dry, double wetGain) {
-    const auto loadTwo = [](const float* p) {
-        return _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p))));
-    };
-    const auto toFloat = [](__m128d v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); };
-    const __m128d w = loadTwo(wet);
-    const __m128d x = loadTwo(in);
-    const __m128d q = toFloat(_mm_mul_pd(w, w));
-    const __m128d num = toFloat(_mm_add_pd(_mm_mul_pd(_mm_set1_pd(12.0), q), _mm_set1_pd(144.0)));
-    const __m128d u =
-        toFloat(_mm_mul_pd(_mm_add_pd(q, _mm_set1_pd(60.0)), _mm_set1_pd(0.7647058823529411)));
-    const __m128d s = toFloat(_mm_div_pd(num, _mm_add_pd(_mm_mul_pd(u, q), _mm_set1_pd(144.0))));
-    const __m128d clipped = toFloat(_mm_mul_pd(w, s));
-    const __m128d o =
-        _mm_add_pd(_mm_mul_pd(x, _mm_set1_pd(dry)), _mm_mul_pd(clipped, _mm_set1_pd(wetGain)));
-    _mm_store_sd(reinterpret_cast<double*>(out), _mm_castps_pd(_mm_cvtpd_ps(o)));
-}
-#else
-#define WADLING_SSE2 0
-#endif
 
 constexpr auto relaxed = std::memory_order_relaxed;
 constexpr int32_t kInitialBufferCapacity = 512;
@@ -129,10 +100,12 @@ void APlugin::process(float** inputs, float** outputs, int32_t sampleFrames) {
 bool APlugin::growBuffers(int32_t sampleFrames) {
     std::unique_ptr<float[]> fresh[4];
     for (auto& buffer : fresh) {
-        if (plugin_faults::failBufferAllocations.load(relaxed) > 0) {
-            plugin_faults::failBufferAllocations.fetch_sub(1, relaxed);
+#if WADLING_TEST_HOOKS
+        if (plugin_test_hooks::failBufferAllocations.load(relaxed) > 0) {
+            plugin_test_hooks::failBufferAllocations.fetch_sub(1, relaxed);
             return false;
         }
+#endif
         buffer.reset(new (std::nothrow) float[static_cast<size_t>(sampleFrames)]);
         if (!buffer) return false;
     }
@@ -193,29 +166,28 @@ void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32
             slope.load(relaxed),         makeupLin.load(relaxed),      makeupDb.load(relaxed)};
     };
 
+    auto detect = dsp::detectChunk;
+#if WADLING_TEST_HOOKS
+    if (plugin_test_hooks::referenceLoop.load(relaxed)) detect = dsp::detectChunkReference;
+#endif
+    float eqL[dsp::kMaxChunk], eqR[dsp::kMaxChunk], gains[dsp::kMaxChunk];
     const int32_t end = start + length;
     for (int32_t pos = start; pos < end;) {
         if (pos == midiNextEventPos) dispatchMidiEvents(pos);
         const int32_t len = dsp::chunkLength(pos, end, midiNextEventPos);
         const int32_t first = pos - start;
-        const int32_t last = first + len;
         const dsp::EqSettings eqNow = eqSettings();
         const dsp::DetectorSettings detectorNow = detectorSettings();
-        float eqL, eqR;
         if (!listen.load(relaxed)) {
-            for (int32_t i = first; i < last; ++i) {
-                dsp::eqStep(eq, eqNow, sideL[i], sideR[i], eqL, eqR);
-                dsp::detectorStep(det, detectorNow, eqL, eqR);
-                workL[i] *= det.gain;
-                workR[i] *= det.gain;
+            detect(eq, eqNow, det, detectorNow, sideL + first, sideR + first, eqL, eqR, gains, len);
+            for (int32_t i = 0; i < len; ++i) {
+                workL[first + i] *= gains[i];
+                workR[first + i] *= gains[i];
             }
         } else {
-            for (int32_t i = first; i < last; ++i) {
-                dsp::eqStep(eq, eqNow, workL[i], workR[i], eqL, eqR);
-                workL[i] = eqL;
-                workR[i] = eqR;
-                dsp::detectorStep(det, detectorNow, eqL, eqR);
-            }
+            // The equalised signal replaces the input copy; the gain is computed, not applied.
+            detect(eq, eqNow, det, detectorNow, workL + first, workR + first, workL + first,
+                   workR + first, gains, len);
         }
         dsp::flushDetector(det);
         // One bad input sample must not stay in the band filters for good.
@@ -240,17 +212,8 @@ void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32
         std::memmove(outR, workR, sizeof(float) * length);
         return;
     }
-    const double dry = dryGain.load(relaxed);
-    const double wetMix = wetGain.load(relaxed);
-    const auto mix = [=](const float* in, const float* wet, float* out) {
-        int32_t i = 0;
-#if WADLING_SSE2
-        for (; i + 2 <= length; i += 2)
-            mixTwo(in + i, wet + i, out + i, dry, wetMix);
-#endif
-        for (; i < length; ++i)
-            out[i] = static_cast<float>(in[i] * dry + dsp::softClip(wet[i]) * wetMix);
-    };
-    mix(inL, workL, outL);
-    mix(inR, workR, outR);
+    const float dry = dryGain.load(relaxed);
+    const float wet = wetGain.load(relaxed);
+    dsp::mixOutput(inL, workL, outL, length, dry, wet);
+    dsp::mixOutput(inR, workR, outR, length, dry, wet);
 }

@@ -3,7 +3,7 @@
 #include "platform/Platform.h"
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginDsp.h"
-#include "plugin/uPluginFaults.h"
+#include "plugin/uPluginTestHooks.h"
 
 #include <gtest/gtest.h>
 
@@ -275,9 +275,9 @@ TEST(APluginProcessing, FailedBufferGrowthProcessesTheBlockInPieces) {
     auto b = makePlugin();
     const StereoSignal in = dynamicTestSignal(4096, 8);
     const StereoSignal expected = run(*a, in, 4096);
-    plugin_faults::failBufferAllocations = 1000;
+    plugin_test_hooks::failBufferAllocations = 1000;
     const StereoSignal pieces = run(*b, in, 4096); // capacity stays 512
-    plugin_faults::failBufferAllocations = 0;
+    plugin_test_hooks::failBufferAllocations = 0;
     expectSameSamples(pieces, expected);
 }
 

@@ -1,0 +1,49 @@
+#pragma once
+// The sidechain EQ and the detector over one chunk of the audio loop. Only the band filters,
+// the envelope and the smoothed overshoot are recursions; the level, the release coefficient,
+// the logarithm and the exponential of each sample depend on nothing but those. So a chunk runs
+// as short serial passes that carry the recursions and two-lane passes for the rest, every
+// value rounded where eqStep and detectorStep round it: the same bits, sample for sample.
+
+#include "plugin/uPluginDsp.h"
+
+namespace dsp {
+
+/// Longest chunk of the audio loop.
+inline constexpr int kMaxChunk = 32;
+
+/// n (at most kMaxChunk) samples of eqStep followed by detectorStep: the equalised samples go
+/// to eqOutL/eqOutR (which may be inL/inR: each is read before its index is written), the gain
+/// of each sample to gains.
+void detectChunk(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
+                 const DetectorSettings& detSettings, const float* inL, const float* inR,
+                 float* eqOutL, float* eqOutR, float* gains, int n);
+
+/// The output stage: out = in x dryGain + softClip(wet) x wetGain, per sample in float32 as
+/// softClip and the mix round, two or four samples at once. in and out may be the same memory.
+void mixOutput(const float* in, const float* wet, float* out, int n, float dryGain, float wetGain);
+
+/// Whether this processor runs the four-lane (AVX2) passes; 64-bit x86 builds only.
+bool wideLanesAvailable();
+/// Four lanes on or off (on only where available); on by default where available. The bits are
+/// the same either way.
+void setWideLanes(bool on);
+bool wideLanesInUse();
+
+/// The same as detectChunk, one sample after another through eqStep and detectorStep: the
+/// definition that detectChunk must match.
+inline void detectChunkReference(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
+                                 const DetectorSettings& detSettings, const float* inL,
+                                 const float* inR, float* eqOutL, float* eqOutR, float* gains,
+                                 int n) {
+    for (int i = 0; i < n; ++i) {
+        float l, r;
+        eqStep(eq, eqSettings, inL[i], inR[i], l, r);
+        eqOutL[i] = l;
+        eqOutR[i] = r;
+        detectorStep(det, detSettings, l, r);
+        gains[i] = det.gain;
+    }
+}
+
+} // namespace dsp
