@@ -104,10 +104,14 @@ void drawSwimmer(Canvas& c, float w, float h, DuckColours colours) {
     c.Fill(figure, Lit(figure, colours.body, r * 0.7f, 0.55f), all);
     const Shape wing = TurnedEllipse(w * 0.60f, wy - h * 0.20f, w * 0.20f, h * 0.10f, 0.3f);
     c.Fill(wing, Lit(wing, colours.wing, 3, 0.6f), all);
+    // A drake's green head and white collar keep it clear of the pale panel under it.
+    const Shape hood = Circle(hx, hy, r + 0.6f);
+    c.Fill(hood, Lit(hood, Hex(0x23805F), r * 0.8f, 0.6f), all);
+    c.Fill(Intersect(Subtract(figure, Grow(hood, 1.6f)), Grow(hood, 3.2f)), Solid(kWhite), all);
     const Shape beak =
         Subtract(Ellipse(hx - r * 0.98f, hy + r * 0.22f, r * 0.55f, r * 0.27f),
                  Capsule(hx - r * 1.6f, hy + r * 0.24f, hx - r * 0.7f, hy + r * 0.24f, 0.35f));
-    c.Fill(beak, Lit(beak, kBeak, 3, 0.6f), all);
+    c.Fill(beak, Lit(beak, Hex(0xF7C531), 1.2f, 0.4f), all);
     c.Fill(Circle(hx - r * 0.3f, hy - r * 0.12f, r * 0.2f), Solid(kEye), all);
     c.Fill(Circle(hx - r * 0.36f, hy - r * 0.2f, r * 0.08f), Solid(kWhite), all);
 }
@@ -296,7 +300,7 @@ Canvas drawMix(const Fonts& fonts) {
     const float x = 426 + 49 / 2.0f - 433;
     drawTrack(c, x, 24, 200, 51, 9, 20);
     centred(c, fonts.small, "Wet", 17, 15, kInk);
-    centred(c, fonts.small, "Dry", 17, 214, kInk);
+    centred(c, fonts.small, "Dry", 17, 218, kInk);
     return c;
 }
 
@@ -385,7 +389,7 @@ std::vector<Canvas> DrawPictures() {
     pictures.push_back(drawFigure(51, 66, {Hex(0xFFC83A), Hex(0xEFA51E)})); // Mid
     pictures.push_back(drawFigure(45, 58, {Hex(0xFF9E3D), Hex(0xE8782A)})); // Lo
     Canvas swimmer(49, 51);
-    drawSwimmer(swimmer, 49, 51, {Hex(0xF7F5EE), Hex(0xD9DEE0)});
+    drawSwimmer(swimmer, 49, 51, {Hex(0xD9CFBE), Hex(0x9C8468)});
     pictures.push_back(std::move(swimmer));
     return pictures;
 }
