@@ -21,8 +21,9 @@ std::filesystem::path FindFont(std::string_view fileName);
 
 class Font {
 public:
-    /// Raises ArtError when the file cannot be read as a font.
-    Font(const std::filesystem::path& file, int pixelSize);
+    /// Raises ArtError when the file cannot be read as a font. widthScale below 1 narrows the
+    /// letters (and their advances) for tight captions.
+    Font(const std::filesystem::path& file, int pixelSize, float widthScale = 1.0f);
     ~Font();
     Font(const Font&) = delete;
     Font& operator=(const Font&) = delete;
