@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <numbers>
 #include <string>
@@ -87,18 +86,18 @@ TEST(ArtworkRaster, LaterFillsCoverEarlierOnesByTheirAlpha) {
 TEST(ArtworkText, MissingFontIsAClearError) {
     const auto dir = std::filesystem::temp_directory_path() / "wadling-artwork-no-fonts";
     std::filesystem::create_directories(dir);
-    ::setenv("WADLING_FONT_DIR", dir.string().c_str(), 1);
     try {
-        artwork::FindFont("NoSuchFace.ttf");
+        artwork::FindFont("NoSuchFace.ttf", {dir, dir / "other"});
         ADD_FAILURE() << "no error";
     } catch (const artwork::ArtError& e) {
         const std::string message = e.what();
         EXPECT_NE(std::string::npos, message.find("NoSuchFace.ttf")) << message;
-        EXPECT_NE(std::string::npos, message.find(dir.string())) << message;
+        EXPECT_NE(std::string::npos, message.find((dir / "other").string())) << message;
         EXPECT_NE(std::string::npos, message.find("fonts-dejavu")) << message;
     }
-    ::unsetenv("WADLING_FONT_DIR");
     EXPECT_THROW(artwork::Font(dir / "empty.ttf", 10), artwork::ArtError);
+    const std::filesystem::path system = "/usr/share/fonts/truetype/dejavu";
+    EXPECT_EQ(system / "DejaVuSans.ttf", artwork::FindFont("DejaVuSans.ttf", {dir, system}));
 }
 
 TEST(ArtworkText, TextInksWhereItIsDrawnAndWidensWithMoreLetters) {

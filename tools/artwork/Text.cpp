@@ -42,19 +42,25 @@ long kerning(FT_Face face, FT_UInt previous, FT_UInt glyph) {
 
 } // namespace
 
-std::filesystem::path FindFont(std::string_view fileName) {
-    std::filesystem::path tried[2];
-    if (const char* dir = std::getenv("WADLING_FONT_DIR"); dir != nullptr && *dir != 0) {
-        tried[0] = std::filesystem::path(dir) / fileName;
-        if (std::filesystem::is_regular_file(tried[0])) return tried[0];
+std::filesystem::path FindFont(std::string_view fileName,
+                               const std::vector<std::filesystem::path>& folders) {
+    std::string tried;
+    for (const std::filesystem::path& folder : folders) {
+        const std::filesystem::path file = folder / fileName;
+        if (std::filesystem::is_regular_file(file)) return file;
+        tried += (tried.empty() ? "" : ", ") + folder.string();
     }
-    tried[1] = std::filesystem::path("/usr/share/fonts/truetype/dejavu") / fileName;
-    if (std::filesystem::is_regular_file(tried[1])) return tried[1];
-    throw ArtError("font " + std::string(fileName) + " not found in " +
-                   (tried[0].empty() ? std::string() : tried[0].parent_path().string() + " or ") +
-                   tried[1].parent_path().string() +
+    throw ArtError("font " + std::string(fileName) + " not found in " + tried +
                    "; install the DejaVu fonts (Debian: fonts-dejavu-core) or set "
-                   "WADLING_FONT_DIR");
+                   "WADLING_FONT_DIR to the folder that holds them");
+}
+
+std::filesystem::path FindFont(std::string_view fileName) {
+    std::vector<std::filesystem::path> folders;
+    if (const char* dir = std::getenv("WADLING_FONT_DIR"); dir != nullptr && *dir != 0)
+        folders.emplace_back(dir);
+    folders.emplace_back("/usr/share/fonts/truetype/dejavu");
+    return FindFont(fileName, folders);
 }
 
 Font::Font(const std::filesystem::path& file, int pixelSize, float widthScale)

@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 
 namespace artwork {
 
@@ -15,8 +16,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-/// The font file of that name in $WADLING_FONT_DIR, else /usr/share/fonts/truetype/dejavu;
-/// raises ArtError naming both places and the package to install when it is in neither.
+/// The font file of that name in the first of the folders that has it; raises ArtError naming
+/// the folders and the package to install when none has it.
+std::filesystem::path FindFont(std::string_view fileName,
+                               const std::vector<std::filesystem::path>& folders);
+/// As above in $WADLING_FONT_DIR (when set), then /usr/share/fonts/truetype/dejavu.
 std::filesystem::path FindFont(std::string_view fileName);
 
 class Font {
