@@ -38,14 +38,16 @@ inline float dbToGain(double db) {
 /// Beyond this magnitude w^2 and the numerator overflow float32 (1e19 gives inf, 1e20 NaN), so
 /// the saturator takes its asymptote (12 / (13/17)) / w there; below it the formula holds.
 inline constexpr float softClipTailFrom = 1e18f;
-inline constexpr double softClipTailScale = 12.0 / 0.7647058823529411;
+/// The saturator's denominator weight, 13/17 as the double it has always been written as.
+inline constexpr double softClipWeight = 0.7647058823529411;
+inline constexpr double softClipTailScale = 12.0 / softClipWeight;
 
 /// The wet path's saturator: w (12w^2 + 144) / ((13/17)(w^2 + 60) w^2 + 144).
 WADLING_HOT_INLINE float softClip(float w) {
     if (!(std::fabs(w) < softClipTailFrom)) return static_cast<float>(softClipTailScale / w);
     const float q = w * w;
     const float num = static_cast<float>(12.0 * q + 144.0);
-    const float u = static_cast<float>((q + 60.0) * 0.7647058823529411);
+    const float u = static_cast<float>((q + 60.0) * softClipWeight);
     const float s = static_cast<float>(num / (static_cast<double>(u) * q + 144.0));
     return w * s;
 }

@@ -121,7 +121,7 @@ inline void mixTwo(const float* in, const float* wet, float* out, double dry, do
     const double2 x = pair(in[0], in[1]);
     const double2 q = roundToFloat(w * w);
     const double2 num = roundToFloat(12.0 * q + 144.0);
-    const double2 u = roundToFloat((q + 60.0) * 0.7647058823529411);
+    const double2 u = roundToFloat((q + 60.0) * softClipWeight);
     const double2 sat = roundToFloat(num / (u * q + 144.0));
     const double2 clipped = roundToFloat(w * sat);
     const double2 o = x * dry + clipped * wetGain;
@@ -303,7 +303,7 @@ WADLING_AVX2 void mixWide(const float* in, const float* wet, float* out, int n, 
         const double4 x = widen(_mm_loadu_ps(in + i));
         const double4 q = roundToFloat4(w * w);
         const double4 num = roundToFloat4(12.0 * q + 144.0);
-        const double4 u = roundToFloat4((q + 60.0) * 0.7647058823529411);
+        const double4 u = roundToFloat4((q + 60.0) * softClipWeight);
         const double4 sat = roundToFloat4(num / (u * q + 144.0));
         const double4 clipped = roundToFloat4(w * sat);
         _mm_storeu_ps(out + i, _mm256_cvtpd_ps(x * dry + clipped * wetGain));

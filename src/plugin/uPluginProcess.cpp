@@ -138,7 +138,7 @@ void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32
     // The side buffers hold this block only when it begins in normal mode; a chunk that runs
     // in normal mode without them reads the input copy in the work buffers instead, which
     // still holds the input at every index not yet processed.
-    const bool sideFilled = paramValues[6].load(relaxed) < 0.5f;
+    const bool sideFilled = paramValues[param::EQListen].load(relaxed) < 0.5f;
     if (sideFilled) {
         std::memcpy(sideBufL.get(), inL, sizeof(float) * length);
         std::memcpy(sideBufR.get(), inR, sizeof(float) * length);
@@ -207,7 +207,7 @@ void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32
 
     float* outL = outputs[0] + start;
     float* outR = outputs[1] + start;
-    if (paramValues[6].load(relaxed) >= 0.5f) {
+    if (paramValues[param::EQListen].load(relaxed) >= 0.5f) {
         std::memmove(outL, workL, sizeof(float) * length);
         std::memmove(outR, workR, sizeof(float) * length);
         return;
