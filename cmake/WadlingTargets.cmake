@@ -34,3 +34,15 @@ function(wadling_optional_png target)
         target_link_libraries(${target} PRIVATE PNG::PNG)
     endif()
 endfunction()
+
+# Adds every child folder of the calling folder that has a CMakeLists.txt, in name order.
+function(wadling_add_child_folders)
+    file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+         ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    list(SORT children)
+    foreach(child ${children})
+        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+            add_subdirectory(${child})
+        endif()
+    endforeach()
+endfunction()

@@ -1,6 +1,6 @@
 // The editor's full repaint (a masked 491 x 323 frame onto a back buffer of the same size) and
 // a knob frame cut from the 27-frame background strip.
-#include "toolkit/cDIB.h"
+#include "toolkit/cDIBKernels.h"
 
 #include <benchmark/benchmark.h>
 

@@ -263,13 +263,8 @@ void surfaceText(PixelSurface* surface, int x, int y, const std::string& text,
 void surfaceTextExtent(PixelSurface* surface, const std::string& text, const SurfaceFont& font,
                        int& width, int& height);
 
-/// Rectangle of a region: right and bottom exclusive, rows from the top.
-struct RegionRect {
-    std::int32_t left, top, right, bottom;
-};
-
 /// A system region (Win32: HRGN) made of `count` rectangles; null when the system refuses.
-void* createRegion(const RegionRect* rects, std::size_t count);
+void* createRegion(const TRect* rects, std::size_t count);
 
 /// Whether pixel (x, y) lies in a region from createRegion (null holds nothing).
 bool regionContains(void* region, int x, int y);

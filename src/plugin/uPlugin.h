@@ -9,19 +9,25 @@
 
 #include "vst/DAudioEffectX.h"
 
+/// Parameter indices as hosts, programs, the MIDI map and the editor's tags number them; the
+/// indices from EQListen + 1 up to Count - 1 are reserved.
+namespace param {
+enum : int32_t { EQLo = 0, EQMid, EQHi, Squeeze, DryWet, Skweezy, EQListen, Count = 12 };
+}
+
 /// One program: twelve parameter values and a name of at most 50 characters.
 struct APluginProgram {
     static constexpr int kNameSize = 51;
     APluginProgram();
     // Written by setParameter from whichever thread changes a parameter.
-    std::array<std::atomic<float>, 12> values;
+    std::array<std::atomic<float>, param::Count> values;
     char name[kNameSize];
 };
 
 class APlugin : public AudioEffectX {
 public:
     static constexpr int32_t kNumPrograms = 12;
-    static constexpr int32_t kNumParams = 12;
+    static constexpr int32_t kNumParams = param::Count;
 
     explicit APlugin(audioMasterCallback audioMaster);
     ~APlugin() override;
@@ -103,11 +109,11 @@ public:
     /// Controller number -> parameter index, -1 = unassigned.
     std::array<std::atomic<int32_t>, 128> midiCcMap;
     /// Parameter index -> controller last assigned by the default map or by learning, or -1.
-    std::array<std::atomic<int32_t>, 13> midiParamCc;
+    /// One entry beyond the parameters, which is only ever cleared, as the map has always had.
+    static constexpr int32_t kMidiParamCcSize = kNumParams + 1;
+    std::array<std::atomic<int32_t>, kMidiParamCcSize> midiParamCc;
     /// Parameter waiting for a controller (set by the editor), -1 = not learning.
     std::atomic<int32_t> midiLearnParam{-1};
-
-    // ---- Editor ------------------------------------------------------------------------------
 
 private:
     // Member order matters for destruction: members go in reverse order of declaration, and

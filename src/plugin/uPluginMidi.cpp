@@ -173,9 +173,10 @@ void APlugin::clearMidiMap() {
 
 void APlugin::setDefaultMidiMap() {
     clearMidiMap();
-    for (std::int32_t param = 0; param < midimap::kParams; ++param) {
-        midiCcMap[20 + param].store(param, std::memory_order_relaxed);
-        midiParamCc[param].store(20 + param, std::memory_order_relaxed);
+    constexpr std::int32_t kFirstController = 20;
+    for (std::int32_t index = 0; index < kNumParams; ++index) {
+        midiCcMap[kFirstController + index].store(index, std::memory_order_relaxed);
+        midiParamCc[index].store(kFirstController + index, std::memory_order_relaxed);
     }
 }
 

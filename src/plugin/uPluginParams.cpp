@@ -61,36 +61,36 @@ void APlugin::mapParameter(int32_t index, float v) {
         gain.store(band.gain, std::memory_order_relaxed);
     };
     switch (index) {
-    case 0:
+    case param::EQLo:
         setBand(eqLoDb, eqLoGain);
         break;
-    case 1:
+    case param::EQMid:
         setBand(eqMidDb, eqMidGain);
         break;
-    case 2:
+    case param::EQHi:
         setBand(eqHiDb, eqHiGain);
         break;
-    case 3: {
+    case param::Squeeze: {
         const float db = dsp::thresholdDbFor(v);
         thresholdDb.store(db, std::memory_order_relaxed);
         thresholdLin.store(dsp::dbToGain(db), std::memory_order_relaxed);
         updateMakeup();
         break;
     }
-    case 4: {
+    case param::DryWet: {
         const dsp::MixGains mix = dsp::mixGains(v);
         dryGain.store(mix.dry, std::memory_order_relaxed);
         wetGain.store(mix.wet, std::memory_order_relaxed);
         break;
     }
-    case 5: {
+    case param::Skweezy: {
         const float r = dsp::ratioFor(v);
         ratio.store(r, std::memory_order_relaxed);
         slope.store(dsp::slopeFor(r), std::memory_order_relaxed);
         updateMakeup();
         break;
     }
-    case 6:
+    case param::EQListen:
         listen.store(v >= 0.5f, std::memory_order_relaxed);
         break;
     default:
@@ -110,7 +110,7 @@ void APlugin::getParameterName(int32_t index, char* text) {
 }
 
 void APlugin::getParameterLabel(int32_t index, char* label) {
-    const char* text = !validIndex(index) ? kUndefined : index <= 3 ? "dB" : "";
+    const char* text = !validIndex(index) ? kUndefined : index <= param::Squeeze ? "dB" : "";
     copyBoundedText(label, text, kHostParamLabelSize);
 }
 
@@ -123,28 +123,28 @@ void APlugin::getParameterDisplay(int32_t index, char* text) {
     const auto relaxed = std::memory_order_relaxed;
     std::string shown;
     switch (index) {
-    case 0:
+    case param::EQLo:
         shown = bandDisplay(eqLoDb.load(relaxed), sep);
         break;
-    case 1:
+    case param::EQMid:
         shown = bandDisplay(eqMidDb.load(relaxed), sep);
         break;
-    case 2:
+    case param::EQHi:
         shown = bandDisplay(eqHiDb.load(relaxed), sep);
         break;
-    case 3:
+    case param::Squeeze:
         shown = display::formatHundredths(thresholdDb.load(relaxed), sep);
         break;
-    case 4: {
-        const double v = paramValues[4].load(relaxed);
+    case param::DryWet: {
+        const double v = paramValues[param::DryWet].load(relaxed);
         shown = std::to_string(display::roundToInt((1.0 - v) * 100.0)) + ":" +
                 std::to_string(display::roundToInt(v * 100.0));
         break;
     }
-    case 5:
+    case param::Skweezy:
         shown = display::formatNumber(ratio.load(relaxed), sep) + ":1";
         break;
-    case 6:
+    case param::EQListen:
         shown = listen.load(relaxed) ? "SideChain" : "Effect";
         break;
     default:

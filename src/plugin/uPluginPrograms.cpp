@@ -8,7 +8,7 @@ namespace {
 
 struct FactoryProgram {
     const char* name;
-    float values[6]; // parameters 0..5; 6..11 are 0
+    float values[param::EQListen]; // the parameters before EQListen; the rest are 0
 };
 
 constexpr FactoryProgram kFactoryPrograms[APlugin::kNumPrograms] = {
@@ -45,7 +45,7 @@ void APlugin::createPrograms() {
     for (int32_t i = kNumPrograms - 1; i >= 0; --i) {
         auto program = std::make_unique<APluginProgram>();
         copyName(program->name, kFactoryPrograms[i].name);
-        for (int32_t p = 0; p < 6; ++p)
+        for (int32_t p = 0; p < param::EQListen; ++p)
             program->values[p].store(kFactoryPrograms[i].values[p], std::memory_order_relaxed);
         programs[i] = std::move(program);
     }

@@ -11,8 +11,8 @@
 
 namespace runtime {
 
-using TRect = platform::TRect;
-using TColor = platform::TColor;
+using platform::TColor;
+using platform::TRect;
 
 struct TPoint {
     int X = 0, Y = 0;
@@ -29,8 +29,8 @@ inline constexpr int ScreenPixelsPerInch = 96;
 
 struct TFont {
     std::string Name = "Arial";
-    int Height = 13;         ///< pixels
-    std::uint32_t Color = 0; ///< framework colour (red in the low byte)
+    int Height = 13; ///< pixels
+    TColor Color = 0;
 
     /// Size in points at ScreenPixelsPerInch, rounded to the nearest point.
     int Size() const { return (Height * 72 + ScreenPixelsPerInch / 2) / ScreenPixelsPerInch; }
@@ -41,8 +41,8 @@ struct TFont {
 
 class TCanvas {
 public:
-    std::uint32_t PenColor = 0;
-    std::uint32_t BrushColor = 0xFFFFFF;
+    TColor PenColor = 0;
+    TColor BrushColor = 0xFFFFFF;
     TFont Font;
     std::function<void()> OnChange;
 

@@ -72,7 +72,6 @@ protected:
     virtual void Moved(TCollectionItem* item, int from, int to) {
         (void)item, (void)from, (void)to;
     }
-    int UpdateCount() const { return updateCount_; }
 
 private:
     friend class TCollectionItem;

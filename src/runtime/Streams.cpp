@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
-#include <new>
 
 namespace runtime {
 
@@ -186,15 +185,11 @@ TMemoryStream& TMemoryStream::operator=(TMemoryStream&& other) noexcept {
 }
 
 void TMemoryStream::Grow(std::size_t size) {
-    try {
+    AllocateOrRaise<EStreamError>("Out of memory while expanding memory stream", [&] {
         if (size > block_.capacity())
             block_.reserve(std::max(size, block_.capacity() + block_.capacity() / 2));
         block_.resize(size);
-    } catch (const std::bad_alloc&) {
-        throw EStreamError("Out of memory while expanding memory stream");
-    } catch (const std::length_error&) {
-        throw EStreamError("Out of memory while expanding memory stream");
-    }
+    });
     SetPointer(block_.data(), block_.size());
 }
 

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <new>
 
 namespace toolkit {
 
@@ -213,9 +212,6 @@ public:
         buffer_ <<= n;
         held_ -= n;
     }
-    std::size_t Consumed(const std::uint8_t* start) const {
-        return static_cast<std::size_t>(at_ - start);
-    }
 
 private:
     static std::uint64_t Swap(std::uint64_t v) {
@@ -372,11 +368,7 @@ void encodePosition(BitWriter& out, unsigned position) {
 
 template <class T>
 std::unique_ptr<T> allocateTables() {
-    try {
-        return std::make_unique<T>();
-    } catch (const std::bad_alloc&) {
-        throw ElzhException(kNoMemory);
-    }
+    return runtime::AllocateOrRaise<ElzhException>(kNoMemory, [] { return std::make_unique<T>(); });
 }
 
 // The byte x places before the start of the output, as the window holds it at the start.
@@ -388,8 +380,6 @@ inline std::uint8_t initialHistory(std::ptrdiff_t x) {
 
 std::size_t TLZHStream::Pack(const std::uint8_t* source, std::size_t length,
                              std::uint8_t* destination, std::size_t capacity) {
-    bytesRead_ = 0;
-    codeBytesWritten_ = 0;
     if (length > std::numeric_limits<std::uint32_t>::max() || capacity < 4)
         throw ElzhException(kTooLarge);
     for (int i = 0; i < 4; ++i)
@@ -444,15 +434,11 @@ std::size_t TLZHStream::Pack(const std::uint8_t* source, std::size_t length,
     } while (len > 0);
     out.Flush();
 
-    bytesRead_ = next;
-    codeBytesWritten_ = out.Written();
     return 4 + out.Written();
 }
 
 void TLZHStream::Unpack(const std::uint8_t* payload, std::size_t payloadLength,
                         std::uint8_t* destination, std::size_t length) {
-    bytesRead_ = 0;
-    codeBytesWritten_ = 0;
     std::uint32_t declared = 0;
     for (std::size_t i = 0; i < 4; ++i)
         declared |= std::uint32_t(i < payloadLength ? payload[i] : 0) << (8 * i);
@@ -506,8 +492,6 @@ void TLZHStream::Unpack(const std::uint8_t* payload, std::size_t payloadLength,
         }
         o += count;
     }
-    bytesRead_ = std::min(in.Consumed(code), codeLength) + std::min<std::size_t>(4, payloadLength);
-    codeBytesWritten_ = length;
 }
 
 } // namespace toolkit

@@ -30,13 +30,6 @@ public:
     /// from length.
     void Unpack(const std::uint8_t* payload, std::size_t payloadLength, std::uint8_t* destination,
                 std::size_t length);
-
-    std::size_t BytesRead() const { return bytesRead_; }
-    std::size_t CodeBytesWritten() const { return codeBytesWritten_; }
-
-private:
-    std::size_t bytesRead_ = 0;
-    std::size_t codeBytesWritten_ = 0;
 };
 
 } // namespace toolkit

@@ -2,6 +2,7 @@
 // Thirty-two-bit surfaces with straight alpha (bytes blue, green, red, alpha; rows bottom-up)
 // and the kernels that blend one onto another with exact integer arithmetic.
 
+#include "platform/Geometry.h"
 #include "runtime/Canvas.h"
 #include "runtime/Components.h"
 #include "runtime/Events.h"
@@ -27,25 +28,17 @@ public:
     using Exception::Exception;
 };
 
-/// A framework colour: red in the low byte, then green, then blue.
-using TColor = std::uint32_t;
+using platform::TColor;
+using platform::TRect;
 constexpr TColor clBlack = 0x000000;
 
 enum TTransparentMode { tmAuto, tmFixed };
 
-/// Inclusive pixel rectangle (rows counted from the top).
-struct TDIBRect {
-    std::int32_t Left = 0, Top = 0, Right = -1, Bottom = -1;
-    bool operator==(const TDIBRect&) const = default;
-};
+struct TDrawSpan;
 
-/// A region as horizontal runs: each rectangle is one run of one row, right and bottom
-/// exclusive, rows from the top. Empty means "no region".
+/// A region as horizontal runs: each rectangle is one run of one row. Empty means "no region".
 struct TDIBRegion {
-    struct Run {
-        std::int32_t Left, Top, Right, Bottom;
-    };
-    std::vector<Run> Rects;
+    std::vector<TRect> Rects;
     bool Empty() const { return Rects.empty(); }
     bool Contains(std::int32_t x, std::int32_t y) const;
 };
@@ -115,8 +108,10 @@ public:
     void SetTransparentColor(TColor value);
     TTransparentMode TransparentMode() const { return transparentMode_; }
     void SetTransparentMode(TTransparentMode value);
-    TDIBRect ClipRect() const { return clip_; }
-    void SetClipRect(TDIBRect rect);
+    /// The part of this surface that drawing onto it may touch. Unlike every other rectangle,
+    /// its Right and Bottom are inside it: the full surface is (0, 0, Width - 1, Height - 1).
+    TRect ClipRect() const { return clip_; }
+    void SetClipRect(TRect rect);
     runtime::TNotifyEvent OnChange;
 
     // Pixels.
@@ -175,6 +170,26 @@ public:
     virtual void ReadData(runtime::TStream& stream);
     virtual void WriteData(runtime::TStream& stream);
 
+    enum class TDrawRoutine {
+        MaskImage,
+        AlphaChannel,
+        Copy,
+        Opacity,
+        Masked,
+        MaskedOpacity,
+        Keyed,
+        KeyedOpacity
+    };
+    TDrawRoutine DrawRoutine() const { return routine_; }
+
+protected:
+    TAbstractSuperDIB();
+    virtual std::uint8_t* AllocPixels(int width, int height) = 0;
+    virtual void FreePixels(std::uint8_t* pixels) = 0;
+    virtual void SelectDrawRoutine();
+    void AssignTo(runtime::TPersistent* dest) const override;
+    void releasePixels();
+
     /// What a kernel reads of the surface whose routine it is: opacity and colour key.
     struct TRoutineOwner {
         std::uint8_t Opacity = 255;
@@ -198,28 +213,6 @@ public:
     virtual void KernelKeyedOpacity(const std::uint8_t* s, std::uint8_t* d, int count,
                                     TRoutineOwner owner) const;
 
-    enum class TDrawRoutine {
-        MaskImage,
-        AlphaChannel,
-        Copy,
-        Opacity,
-        Masked,
-        MaskedOpacity,
-        Keyed,
-        KeyedOpacity
-    };
-    TDrawRoutine DrawRoutine() const { return routine_; }
-
-protected:
-    TAbstractSuperDIB();
-    virtual std::uint8_t* AllocPixels(int width, int height) = 0;
-    virtual void FreePixels(std::uint8_t* pixels) = 0;
-    virtual void SelectDrawRoutine();
-    void AssignTo(runtime::TPersistent* dest) const override;
-    bool OwnsPixels() const { return ownsPixels_; }
-
-    void releasePixels();
-
 private:
     void detachBorrowers();
     void forgetBorrower(TAbstractSuperDIB* borrower);
@@ -229,12 +222,14 @@ private:
                 int count) const;
     void drawWith(TDrawRoutine routine, TRoutineOwner owner, int x, int y, int width, int height,
                   TAbstractSuperDIB& dest, int srcX, int srcY);
+    void drawRows(TDrawRoutine routine, TRoutineOwner owner, const TDrawSpan& span,
+                  TAbstractSuperDIB& dest) const;
     void drawTransformed(int x, int y, int width, int height, TAbstractSuperDIB& dest);
     bool hasTransform() const;
 
     long double angle_ = 0;
     bool autoSize_ = false;
-    TDIBRect clip_{0, 0, 0, 0};
+    TRect clip_{0, 0, 0, 0}; // inclusive
     std::uint16_t height_ = 1;
     bool masked_ = false;
     std::uint8_t opacity_ = 255;
@@ -311,11 +306,5 @@ public:
     using TCustomWinDIB::TCustomWinDIB;
     std::string ClassName() const override { return "TWinDIB"; }
 };
-
-/// The four rotation tables of 360,000 entries (one per 0.001 degree), built on first use.
-struct TTrigTables {
-    std::vector<std::int32_t> Sine, Cosine, SinePlus90, CosinePlus90;
-};
-const TTrigTables& TrigTables();
 
 } // namespace toolkit

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <new>
 #include <vector>
 
 namespace toolkit {
@@ -32,12 +31,11 @@ Registry& registry() {
 }
 
 std::vector<std::uint8_t> allocate(std::size_t length) {
-    try {
-        return std::vector<std::uint8_t>(length);
-    } catch (const std::bad_alloc&) {
-        throw EDIBCompressError("Not enough memory for an image record of " +
-                                std::to_string(length) + " bytes.");
-    }
+    return runtime::AllocateOrRaise<EDIBCompressError>(
+        [length] {
+            return "Not enough memory for an image record of " + std::to_string(length) + " bytes.";
+        },
+        [length] { return std::vector<std::uint8_t>(length); });
 }
 
 std::size_t remainingBytes(runtime::TStream& stream) {

@@ -35,8 +35,6 @@ public:
     void SetImageRetrieval(TImageRetrieval value);
     TMemoryDIB& DIB() { return *dib_; }
     const TMemoryDIB& DIB() const { return *dib_; }
-    /// Copies source into the item's own surface.
-    void SetDIB(const TAbstractSuperDIB* source) { dib_->Assign(source); }
     std::string DisplayName() const override { return displayName_; }
     void SetDisplayName(const std::string& name) { displayName_ = name; }
     std::string TemplateFilename;

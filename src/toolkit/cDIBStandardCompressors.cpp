@@ -4,19 +4,29 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <vector>
 
 namespace toolkit {
 
 namespace {
 
-std::vector<std::uint8_t> workBuffer(std::size_t length) {
+// The error policy of both compressors. Packing never raises: whatever stops it (the payload
+// would not fit, memory runs short) answers 0 and the image is stored raw, which loses nothing.
+// Unpacking raises, since its caller cannot recover the pixels: a payload it cannot read raises
+// the codec's error, a work buffer that cannot be had EDIBCompressError.
+template <class Pack>
+std::size_t packedLengthOrRaw(Pack&& pack) noexcept {
     try {
-        return std::vector<std::uint8_t>(length);
-    } catch (const std::bad_alloc&) {
-        throw EDIBCompressError("Not enough memory to unpack the image.");
+        return pack();
+    } catch (...) {
+        return 0;
     }
+}
+
+std::vector<std::uint8_t> workBuffer(std::size_t length) {
+    return runtime::AllocateOrRaise<EDIBCompressError>(
+        "Not enough memory to unpack the image.",
+        [length] { return std::vector<std::uint8_t>(length); });
 }
 
 // Plane k takes the bytes at k, k + 4, k + 8, ...; the 1 to 3 bytes past the last whole group
@@ -47,28 +57,25 @@ void unshuffle(const std::uint8_t* in, std::size_t length, std::uint8_t* out) {
 
 std::size_t Shuffle4RLEPack(const std::uint8_t* source, std::size_t length,
                             std::uint8_t* destination) {
-    std::vector<std::uint8_t> planes;
-    try {
-        planes.resize(length);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    shuffle(source, length, planes.data());
-    const std::size_t budget = length / 2; // pairs
-    std::size_t pairs = 0;
-    std::size_t at = 0;
-    while (at < length) {
-        if (pairs == budget) return 0;
-        const std::uint8_t value = planes[at];
-        std::size_t run = 1;
-        while (run < 255 && at + run < length && planes[at + run] == value)
-            ++run;
-        destination[2 * pairs] = static_cast<std::uint8_t>(run);
-        destination[2 * pairs + 1] = value;
-        ++pairs;
-        at += run;
-    }
-    return 2 * pairs;
+    return packedLengthOrRaw([&]() -> std::size_t {
+        std::vector<std::uint8_t> planes = workBuffer(length);
+        shuffle(source, length, planes.data());
+        const std::size_t budget = length / 2; // pairs
+        std::size_t pairs = 0;
+        std::size_t at = 0;
+        while (at < length) {
+            if (pairs == budget) return 0;
+            const std::uint8_t value = planes[at];
+            std::size_t run = 1;
+            while (run < 255 && at + run < length && planes[at + run] == value)
+                ++run;
+            destination[2 * pairs] = static_cast<std::uint8_t>(run);
+            destination[2 * pairs + 1] = value;
+            ++pairs;
+            at += run;
+        }
+        return 2 * pairs;
+    });
 }
 
 void Shuffle4RLEUnpack(const std::uint8_t* source, std::size_t sourceLength,
@@ -114,12 +121,8 @@ void TLZHDIBCompressor::GetGUID(runtime::TGUID& identifier) const {
 
 std::size_t TLZHDIBCompressor::Compress(TAbstractSuperDIB*, const std::uint8_t* source,
                                         std::size_t length, std::uint8_t* destination) {
-    try {
-        TLZHStream codec;
-        return codec.Pack(source, length, destination, length);
-    } catch (...) {
-        return 0; // stored raw instead
-    }
+    return packedLengthOrRaw(
+        [&] { return TLZHStream().Pack(source, length, destination, length); });
 }
 
 void TLZHDIBCompressor::Decompress(TAbstractSuperDIB*, const runtime::TGUID&,

@@ -2,6 +2,7 @@
 
 #include "PluginFixture.h"
 #include "platform/Platform.h"
+#include "plugin/uPlugin.h"
 
 #include <algorithm>
 #include <cmath>
@@ -67,13 +68,13 @@ TEST_F(CompressorBinary, ParametersThroughTheRecord) {
     EXPECT_EQ(p.text(effGetParamName, 4), "Dry/Wet");
     EXPECT_EQ(p.text(effGetParamLabel, 0), "dB");
     EXPECT_EQ(p.text(effGetParamName, 12), "undefined");
-    p.setParameter(3, 1.5f);
-    EXPECT_EQ(p.getParameter(3), 1.0f);
+    p.setParameter(param::Squeeze, 1.5f);
+    EXPECT_EQ(p.getParameter(param::Squeeze), 1.0f);
     EXPECT_EQ(display(p, 3), "-40");
     EXPECT_EQ(p.getParameter(12), 0.0f);
     // A host's setParameter is not reported back as automation.
     callback.clearCalls();
-    p.setParameter(0, 0.25f);
+    p.setParameter(param::EQLo, 0.25f);
     EXPECT_TRUE(callback.calls(audioMasterAutomate).empty());
     EXPECT_EQ(p.dispatch(effGetVu), 0);
 }
@@ -91,19 +92,19 @@ TEST_F(CompressorBinary, DryOnlyAndListenFlatGiveTheInputBackAndProcessMatchesRe
     float* out[] = {outL.data(), outR.data()};
     float* out2[] = {out2L.data(), out2R.data()};
 
-    a.setParameter(4, 0.0f); // dry only
+    a.setParameter(param::DryWet, 0.0f); // dry only
     a.processReplacing(in, out, 3000);
     EXPECT_EQ(outL, l);
     EXPECT_EQ(outR, r);
 
-    a.setParameter(4, 0.6f);
-    a.setParameter(6, 1.0f); // listen, bands flat
+    a.setParameter(param::DryWet, 0.6f);
+    a.setParameter(param::EQListen, 1.0f); // listen, bands flat
     a.processReplacing(in, out, 3000);
     EXPECT_EQ(outL, l);
     EXPECT_EQ(outR, r);
 
-    a.setParameter(6, 0.0f);
-    b.setParameter(4, 0.6f);
+    a.setParameter(param::EQListen, 0.0f);
+    b.setParameter(param::DryWet, 0.6f);
     a.dispatch(effMainsChanged, 0, 0); // suspend: both start from a silent detector
     b.dispatch(effMainsChanged, 0, 0);
     a.processReplacing(in, out, 3000);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "TortureSupport.h"
+#include "plugin/uPlugin.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ TEST_F(TortureDispatcher, AbsurdParameterValuesAreClampedAndIndicesIgnored) {
             EXPECT_EQ(shown.find("inf"), std::string::npos) << shown;
         }
     }
-    const float before = plugin->getParameter(3);
+    const float before = plugin->getParameter(param::Squeeze);
     for (int32_t index : {-1, 12, INT_MIN, INT_MAX}) {
         for (float v : {0.0f, 0.7f, kNaN, kInf}) {
             plugin->setParameter(index, v);
@@ -100,19 +101,19 @@ TEST_F(TortureDispatcher, AbsurdParameterValuesAreClampedAndIndicesIgnored) {
         }
         EXPECT_EQ(plugin->text(effGetParamName, index), "undefined");
     }
-    EXPECT_EQ(plugin->getParameter(3), before);
+    EXPECT_EQ(plugin->getParameter(param::Squeeze), before);
 }
 
 TEST_F(TortureDispatcher, ProgramsOutOfRangeChangeNothing) {
     plugin->dispatch(effSetProgram, 0, 7);
     const std::string name = plugin->text(effGetProgramName);
-    const float value = plugin->getParameter(1);
+    const float value = plugin->getParameter(param::EQMid);
     for (intptr_t program : {intptr_t(-1), intptr_t(12), intptr_t(INT_MAX), intptr_t(INT_MIN)}) {
         plugin->dispatch(effSetProgram, 0, program);
         EXPECT_EQ(plugin->dispatch(effGetProgram), 7);
     }
     EXPECT_EQ(plugin->text(effGetProgramName), name);
-    EXPECT_EQ(plugin->getParameter(1), value);
+    EXPECT_EQ(plugin->getParameter(param::EQMid), value);
 }
 
 TEST_F(TortureDispatcher, ProgramNamesOfAnyLengthAreCutNotOverrun) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "TortureSupport.h"
+#include "plugin/uPlugin.h"
 
 namespace {
 
@@ -65,9 +66,9 @@ protected:
     /// The queue still works: a controller for "Squeeze" sent now takes effect in one block.
     void expectQueueStillWorks() {
         sendAndProcess({midiEvent(0, 0xB0, 23, 127)}, 64, 1);
-        EXPECT_EQ(plugin->getParameter(3), 1.0f);
+        EXPECT_EQ(plugin->getParameter(param::Squeeze), 1.0f);
         sendAndProcess({midiEvent(5, 0xB0, 23, 0)}, 64, 1);
-        EXPECT_EQ(plugin->getParameter(3), 0.0f);
+        EXPECT_EQ(plugin->getParameter(param::Squeeze), 0.0f);
     }
     host::PluginInstance* plugin = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "TortureSupport.h"
+#include "plugin/uPlugin.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ TEST_F(TortureProcessing, BlockSizesRatesAndSignalsGiveFiniteOutput) {
         plugin->dispatch(effSetSampleRate, 0, 0, nullptr, rate);
         for (int32_t program : {0, 6, 11}) {
             plugin->dispatch(effSetProgram, 0, program);
-            plugin->setParameter(6, program == 6 ? 1.0f : 0.0f); // listen mode too
+            plugin->setParameter(param::EQListen, program == 6 ? 1.0f : 0.0f); // listen mode too
             for (int32_t n : sizes) {
                 for (Signal kind : signals) {
                     Stereo in{static_cast<size_t>(n)};
@@ -99,8 +100,8 @@ TEST_F(TortureProcessing, ValuesFarAboveFullScaleStayFinite) {
             for (float eq : {0.0f, 0.5f, 1.0f}) {
                 if (overflows && eq > 0.5f) continue;
                 for (float mix : {0.5f, 1.0f}) {
-                    plugin->setParameter(6, listen);
-                    plugin->setParameter(4, mix);
+                    plugin->setParameter(param::EQListen, listen);
+                    plugin->setParameter(param::DryWet, mix);
                     for (int32_t band = 0; band < 3; ++band)
                         plugin->setParameter(band, eq);
                     Stereo in(512);
@@ -122,8 +123,8 @@ TEST_F(TortureProcessing, OneBadSampleSpoilsAtMostItsChunk) {
     for (float bad : {kNaN, kInf, -kInf}) {
         for (float listen : {0.0f, 1.0f}) {
             for (float mix : {0.0f, 0.5f, 1.0f}) {
-                plugin->setParameter(6, listen);
-                plugin->setParameter(4, mix);
+                plugin->setParameter(param::EQListen, listen);
+                plugin->setParameter(param::DryWet, mix);
                 for (size_t at : {size_t(0), size_t(31), size_t(32), size_t(100), size_t(511)}) {
                     Stereo in(512);
                     fill(in, Signal::Noise, random);

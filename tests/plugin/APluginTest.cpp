@@ -322,8 +322,8 @@ TEST(APluginProcessing, SampleRateAndSuspendReset) {
 // rates that are no rate at all are ignored.
 TEST(APluginProcessing, AbsurdSampleRatesKeepTheFiltersStable) {
     auto p = makePlugin();
-    p->setParameter(6, 1.0f); // listen: the band filters go straight to the output
-    p->setParameter(0, 1.0f);
+    p->setParameter(param::EQListen, 1.0f); // listen: the band filters go straight to the output
+    p->setParameter(param::EQLo, 1.0f);
     const StereoSignal in = dynamicTestSignal(4096, 3);
     for (float rate : {1.0f, 100.0f, 1999.0f, 1e30f, std::numeric_limits<float>::infinity()}) {
         p->setSampleRate(rate);
@@ -338,8 +338,8 @@ TEST(APluginProcessing, AbsurdSampleRatesKeepTheFiltersStable) {
     p->setSampleRate(0.0f);
     p->setSampleRate(-44100.0f);
     reference->setSampleRate(2000.0f);
-    reference->setParameter(6, 1.0f);
-    reference->setParameter(0, 1.0f);
+    reference->setParameter(param::EQListen, 1.0f);
+    reference->setParameter(param::EQLo, 1.0f);
     expectSameSamples(run(*p, in, 512), run(*reference, in, 512));
 }
 

@@ -78,7 +78,7 @@ TEST_F(MidiLearn, LearnedControllerReplacesTheDefaultOneAndActsAtOnce) {
     EXPECT_EQ(ccMap(74), 0);
     EXPECT_EQ(paramCc(0), 74);
     EXPECT_EQ(plugin->midiLearnParam.load(), -1);
-    EXPECT_EQ(plugin->getParameter(0), controllerValue(64));
+    EXPECT_EQ(plugin->getParameter(param::EQLo), controllerValue(64));
     ASSERT_EQ(automations.size(), 1u);
     EXPECT_EQ(automations[0].index, 0);
     EXPECT_EQ(automations[0].value, controllerValue(64));
@@ -89,7 +89,7 @@ TEST_F(MidiLearn, LearnedControllerReplacesTheDefaultOneAndActsAtOnce) {
     controller(74, 127);
     ASSERT_EQ(automations.size(), 1u);
     EXPECT_EQ(automations[0].index, 0);
-    EXPECT_EQ(plugin->getParameter(0), 1.0f);
+    EXPECT_EQ(plugin->getParameter(param::EQLo), 1.0f);
 }
 
 TEST_F(MidiLearn, LearningOnAMapReadFromTheFileKeepsTheOldController) {
@@ -109,8 +109,8 @@ TEST_F(MidiLearn, LearningAControllerThatHeldAnotherParameter) {
     EXPECT_EQ(ccMap(21), -1);
     EXPECT_EQ(paramCc(1), 20);
     EXPECT_EQ(paramCc(0), 20) << "parameter 0 keeps its stale entry";
-    EXPECT_EQ(plugin->getParameter(1), 1.0f);
-    EXPECT_NE(plugin->getParameter(0), 1.0f);
+    EXPECT_EQ(plugin->getParameter(param::EQMid), 1.0f);
+    EXPECT_NE(plugin->getParameter(param::EQLo), 1.0f);
 
     // Learning parameter 0 now takes controller 20 back from parameter 1.
     plugin->midiLearnParam = 0;
@@ -128,7 +128,7 @@ TEST_F(MidiLearn, OnlyAControlChangeOfAnyChannelEndsLearning) {
     controller(90, 127, 9);
     EXPECT_EQ(plugin->midiLearnParam.load(), -1);
     EXPECT_EQ(ccMap(90), 5);
-    EXPECT_EQ(plugin->getParameter(5), 1.0f);
+    EXPECT_EQ(plugin->getParameter(param::Skweezy), 1.0f);
 }
 
 TEST_F(MidiLearn, ALearnIndexThatNamesNoParameterIsIgnored) {

@@ -1,5 +1,6 @@
 #include "toolkit/cDIB.h"
 #include "toolkit/cDIBCompressor.h"
+#include "toolkit/cDIBKernels.h"
 
 #include "runtime/Picture.h"
 #include "runtime/Streams.h"
@@ -192,13 +193,13 @@ TEST(DIBSize, ZeroAndNegativeSidesBecomeOneAndOversizeIsRefused) {
 
 TEST(DIBSize, ClipRectFollowsAFullSurfaceAndIsClampedOtherwise) {
     TMemoryDIB d(10, 10);
-    EXPECT_EQ(d.ClipRect(), (TDIBRect{0, 0, 9, 9}));
+    EXPECT_EQ(d.ClipRect(), (TRect{0, 0, 9, 9}));
     d.SetSize(20, 5);
-    EXPECT_EQ(d.ClipRect(), (TDIBRect{0, 0, 19, 4}));
+    EXPECT_EQ(d.ClipRect(), (TRect{0, 0, 19, 4}));
     d.SetClipRect({15, 9, 2, -3});
-    EXPECT_EQ(d.ClipRect(), (TDIBRect{2, 0, 15, 4}));
+    EXPECT_EQ(d.ClipRect(), (TRect{2, 0, 15, 4}));
     d.SetSize(8, 8);
-    EXPECT_EQ(d.ClipRect(), (TDIBRect{2, 0, 7, 4}));
+    EXPECT_EQ(d.ClipRect(), (TRect{2, 0, 7, 4}));
 }
 
 TEST(DIBDraw, NegativeDestinationShowsOnlyThePartInside) {

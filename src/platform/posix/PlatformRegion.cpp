@@ -9,11 +9,11 @@ namespace platform {
 
 namespace {
 struct MemoryRegion {
-    std::vector<RegionRect> rects;
+    std::vector<TRect> rects;
 };
 } // namespace
 
-void* createRegion(const RegionRect* rects, std::size_t count) {
+void* createRegion(const TRect* rects, std::size_t count) {
     try {
         auto region = std::make_unique<MemoryRegion>();
         if (rects != nullptr) region->rects.assign(rects, rects + count);
@@ -25,8 +25,8 @@ void* createRegion(const RegionRect* rects, std::size_t count) {
 
 bool regionContains(void* region, int x, int y) {
     if (region == nullptr) return false;
-    for (const RegionRect& r : static_cast<MemoryRegion*>(region)->rects)
-        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;
+    for (const TRect& r : static_cast<MemoryRegion*>(region)->rects)
+        if (r.Contains(x, y)) return true;
     return false;
 }
 

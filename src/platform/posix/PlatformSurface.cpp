@@ -105,7 +105,7 @@ int fontScale(const SurfaceFont& font) {
 }
 
 std::uint32_t toPixel(std::uint32_t colour) {
-    return 0xFF000000u | (colour & 0xFFu) << 16 | (colour & 0xFF00u) | (colour >> 16 & 0xFFu);
+    return 0xFF000000u | SwapRedBlue(colour);
 }
 
 void putPixel(PixelSurface* s, long long x, long long y, std::uint32_t pixel) {

@@ -9,7 +9,7 @@
 
 namespace platform {
 
-void* createRegion(const RegionRect* rects, std::size_t count) {
+void* createRegion(const TRect* rects, std::size_t count) {
     HRGN whole = CreateRectRgn(0, 0, 0, 0);
     if (whole == nullptr || rects == nullptr) return whole;
     constexpr std::size_t kBatch = 400;
@@ -25,12 +25,12 @@ void* createRegion(const RegionRect* rects, std::size_t count) {
         header->nRgnSize = static_cast<DWORD>(n * sizeof(RECT));
         RECT bounds{0x7FFFFFFF, 0x7FFFFFFF, -0x7FFFFFFF - 1, -0x7FFFFFFF - 1};
         for (std::size_t i = 0; i < n; ++i) {
-            const RegionRect& r = rects[first + i];
-            out[i] = {r.left, r.top, r.right, r.bottom};
-            bounds.left = std::min<LONG>(bounds.left, r.left);
-            bounds.top = std::min<LONG>(bounds.top, r.top);
-            bounds.right = std::max<LONG>(bounds.right, r.right);
-            bounds.bottom = std::max<LONG>(bounds.bottom, r.bottom);
+            const TRect& r = rects[first + i];
+            out[i] = {r.Left, r.Top, r.Right, r.Bottom};
+            bounds.left = std::min<LONG>(bounds.left, r.Left);
+            bounds.top = std::min<LONG>(bounds.top, r.Top);
+            bounds.right = std::max<LONG>(bounds.right, r.Right);
+            bounds.bottom = std::max<LONG>(bounds.bottom, r.Bottom);
         }
         header->rcBound = bounds;
         HRGN part = ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()),
