@@ -36,7 +36,6 @@ public:
     /// Fires OnCreate: call once, when the form's components exist (MakeForm does).
     virtual void DoCreate();
     TNotifyEvent OnCreate;
-    TNotifyEvent OnDestroy;
 
 protected:
     /// Tab and Shift+Tab move the focus between windowed controls.
@@ -45,6 +44,10 @@ protected:
     void Notification(TComponent* component, TOperation operation) override;
 
 private:
+    friend class TWinControl;
+    /// Records the control that took the focus, without moving the focus.
+    void SetActiveControlQuietly(TWinControl* control) { activeControl_ = control; }
+
     TFormBorderStyle borderStyle_ = TFormBorderStyle::bsNone;
     bool keyPreview_ = false;
     TWinControl* activeControl_ = nullptr;
