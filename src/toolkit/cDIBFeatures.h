@@ -125,6 +125,7 @@ private:
     void highlight();
     void restore();
 
+    bool highlighted_ = false;
     std::uint8_t savedOpacity_ = 255;
     std::uint8_t highlightOpacity_ = 255;
 };

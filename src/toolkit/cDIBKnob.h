@@ -39,7 +39,7 @@ public:
     /// Pushes Max to value + 1 when it would not stay above; clamps Position.
     void SetMin(int value);
     /// Max - Min.
-    int Range() const { return range_; }
+    std::int64_t Range() const { return range_; }
     int Position() const { return position_; }
     /// Clamps into Min..Max; a change fires OnChange. Repaints in every case.
     void SetPosition(int value);
@@ -57,7 +57,7 @@ public:
     bool LoopLastFrame() const { return loopLastFrame_; }
     void SetLoopLastFrame(bool value);
     TKnobOrientation Orientation() const { return orientation_; }
-    void SetOrientation(TKnobOrientation value) { orientation_ = value; }
+    void SetOrientation(TKnobOrientation value);
     /// A pixel of drag is a PageSize step, and a SmallChange step with Shift held.
     bool UseFineTune() const { return useFineTune_; }
     void SetUseFineTune(bool value) { useFineTune_ = value; }
@@ -94,7 +94,7 @@ private:
     TDIBImageLink* indexMain_ = nullptr;
     int max_ = 100;
     int min_ = 0;
-    int range_ = 100;
+    std::int64_t range_ = 100;
     TKnobInc smallChange_ = 1;
     TKnobInc pageSize_ = 5;
     int position_ = 0;
