@@ -115,10 +115,13 @@ private:
     bool tabKey(bool backwards);
     void resizeBackBuffer();
     void removeFromTabList(TCustomDIBControl* control);
+    void syncTabOrders();
+    void routeCapturedRelease();
 
     std::unique_ptr<TWinDIB> backBuffer_;
     std::unique_ptr<TWinDIB> controlBuffer_;
     TRect updateRect_;
+    TRect presentRect_;
     bool pending_ = false;
     TCustomDIBControl* activeControl_ = nullptr;
     std::vector<TCustomDIBControl*> tabList_;
