@@ -1,16 +1,19 @@
 // Untrusted template streams into LoadTemplate of a control with two image links, text, float,
-// character and object properties. A stream that loads must save and load again.
+// character and object properties. A stream that loads must save and load again. The same bytes
+// go in as stored feature parameters too: bytes that load must write back the same bytes.
 
 #include "platform/headless/Headless.h"
 #include "runtime/Forms.h"
 #include "runtime/Properties.h"
 #include "runtime/Streams.h"
 #include "toolkit/cDIBControl.h"
+#include "toolkit/cDIBFeatures.h"
 #include "toolkit/cDIBPanel.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -68,6 +71,23 @@ World& world() {
     return w;
 }
 
+void checkFeatureParameters(Target& target, const std::uint8_t* data, std::size_t size) {
+    TDIBFeatures& features = DIBFeaturesOf(target);
+    TDIBFeatureItem* item = features.Add();
+    try {
+        item->LoadFeatureParameters(data, size);
+    } catch (const EFeatureError&) {
+        return; // a clear refusal is a defined outcome
+    }
+    const std::vector<std::uint8_t> written = item->DIBFeatureParameters();
+    TDIBFeatureItem* again = features.Add();
+    again->LoadFeatureParameters(written.data(), written.size()); // must read back
+    if (again->DIBFeatureParameters() != written ||
+        again->FeatureClassName() != item->FeatureClassName())
+        std::abort();
+    features.Clear();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -96,6 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         runtime::TComponent::Free(again);
     }
+    checkFeatureParameters(*target, data, size);
     runtime::TComponent::Free(target);
     runtime::TComponent::Free(list);
     return 0;

@@ -64,8 +64,8 @@ protected:
         dib.SetMasked(true);
         return item->Index();
     }
-    static void fill(TAbstractSuperDIB& dib, TColor colour, std::uint8_t alpha, int x, int y,
-                     int w, int h) {
+    static void fill(TAbstractSuperDIB& dib, TColor colour, std::uint8_t alpha, int x, int y, int w,
+                     int h) {
         for (int j = y; j < y + h; ++j)
             for (int i = x; i < x + w; ++i) {
                 std::uint8_t* p = dib.RowPointer(j) + i * 4;

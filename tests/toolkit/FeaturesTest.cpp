@@ -227,8 +227,7 @@ TEST_F(FeaturesTest, ShapeableHitTestFollowsTheVisiblePixelsOfATurnedImage) {
     // A 40 x 40 picture whose left half is visible.
     shaped->IndexMain()->SetDIBIndex(addSpot(40, 40, 0x00C000, 0, 0, 20, 40));
     shaped->SetAutoSize(true);
-    auto* shape =
-        static_cast<TShapeableDIB*>(DIBFeaturesOf(*shaped).AddFeature("TShapeableDIB"));
+    auto* shape = static_cast<TShapeableDIB*>(DIBFeaturesOf(*shaped).AddFeature("TShapeableDIB"));
     shape->SetMaskLevel(1);
     int onShaped = 0, onBelow = 0;
     shaped->OnClick = [&](runtime::TPersistent*) { ++onShaped; };
