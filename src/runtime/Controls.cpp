@@ -109,7 +109,10 @@ TControl::TControl(TComponent* owner) : TComponent(owner) {}
 TControl::~TControl() {
     if (captureControl == this) SetCaptureControl(nullptr);
     if (mouseControl == this) mouseControl = nullptr;
-    if (parent_ != nullptr) parent_->removeControl(this);
+    if (parent_ != nullptr) {
+        if (visible_) parent_->InvalidateRect(BoundsRect(), true);
+        parent_->removeControl(this);
+    }
 }
 
 void TControl::SetBounds(int left, int top, int width, int height) {

@@ -67,6 +67,30 @@ bool TCustomForm::SelectNext(TWinControl* current, bool forward, bool checkTabSt
     return true;
 }
 
+bool TCustomForm::PreviewKeyDown(std::uint16_t& key, TShiftState shift) {
+    if (!keyPreview_) return false;
+    KeyDown(key, shift);
+    return key == 0;
+}
+
+bool TCustomForm::PreviewKeyUp(std::uint16_t& key, TShiftState shift) {
+    if (!keyPreview_) return false;
+    KeyUp(key, shift);
+    return key == 0;
+}
+
+bool TCustomForm::PreviewKeyPress(char& key) {
+    if (!keyPreview_) return false;
+    KeyPress(key);
+    return key == 0;
+}
+
+bool TCustomForm::IsShortCut(TMessage& message) {
+    bool handled = false;
+    if (OnShortCut) OnShortCut(message, handled);
+    return handled;
+}
+
 void TCustomForm::DoCreate() {
     if (OnCreate) OnCreate(this);
 }

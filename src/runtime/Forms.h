@@ -4,6 +4,8 @@
 
 #include "runtime/Controls.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -32,6 +34,15 @@ public:
     TWinControl* FindNextControl(TWinControl* current, bool forward, bool checkTabStop) const;
     /// Focuses FindNextControl's answer; false when there is none.
     bool SelectNext(TWinControl* current, bool forward, bool checkTabStop);
+
+    /// With KeyPreview, the form's own key handling (OnKeyDown, ...) sees a key meant for one
+    /// of its controls first; true when it cleared the key. False without KeyPreview.
+    bool PreviewKeyDown(std::uint16_t& key, TShiftState shift);
+    bool PreviewKeyUp(std::uint16_t& key, TShiftState shift);
+    bool PreviewKeyPress(char& key);
+    /// Whether the form takes a key message as a shortcut: OnShortCut decides (none: no).
+    virtual bool IsShortCut(TMessage& message);
+    std::function<void(TMessage& message, bool& handled)> OnShortCut;
 
     /// Fires OnCreate: call once, when the form's components exist (MakeForm does).
     virtual void DoCreate();

@@ -5,6 +5,7 @@
 
 #include "runtime/Components.h"
 #include "runtime/Events.h"
+#include "runtime/Messages.h"
 
 #include <cstdint>
 #include <memory>
@@ -92,6 +93,11 @@ public:
     /// OnPopup, then shows the visible items at a screen point through the platform; the
     /// chosen item's Click runs after the menu has closed. Ignored while already showing.
     virtual void Popup(int x, int y);
+    /// Whether a key message is one of the menu's shortcuts: items here carry none, so no.
+    virtual bool IsShortCut(const TMessage& message) {
+        (void)message;
+        return false;
+    }
     TNotifyEvent OnPopup;
 
 protected:

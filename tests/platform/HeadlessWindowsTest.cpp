@@ -242,3 +242,39 @@ TEST_F(HeadlessWindows, PointerVisibilityIsCountedAndDestroyedWindowsAreForgotte
     EXPECT_EQ(headless.createChildWindow(&host, {0, 0, 1, 1}, &outer, error), nullptr);
     EXPECT_FALSE(error.empty());
 }
+
+TEST_F(HeadlessWindows, AnAreaInvalidatedDuringItsPaintGetsAnotherRoundAndIgnoredPaintsEnd) {
+    // Paints the waiting area once enlarged by 5 rows, as a container that widens its update.
+    struct Enlarging : WindowSink {
+        HeadlessBackend* backend = nullptr;
+        std::vector<TRect> painted;
+        void windowMessage(WindowHandle window, TMessage& m) override {
+            if (m.Msg != WM_PAINT) return;
+            const TRect r = backend->beginPaint(window);
+            backend->endPaint(window);
+            painted.push_back(r);
+            if (painted.size() == 1) {
+                const TRect larger{r.Left, r.Top, r.Right, r.Bottom + 5};
+                backend->invalidateRect(window, &larger, false);
+            }
+        }
+    } enlarging;
+    enlarging.backend = &headless;
+    struct Ignoring : WindowSink {
+        int paints = 0;
+        void windowMessage(WindowHandle, TMessage& m) override { paints += m.Msg == WM_PAINT; }
+    } ignoring;
+    std::string error;
+    WindowHandle a = headless.createChildWindow(&host, {0, 0, 50, 50}, &enlarging, error);
+    WindowHandle b = headless.createChildWindow(&host, {0, 0, 50, 50}, &ignoring, error);
+    headless.paintWaiting();
+    enlarging.painted.clear();
+    const TRect damaged{10, 10, 20, 20};
+    headless.invalidateRect(a, &damaged, false);
+    headless.invalidateRect(b, &damaged, false);
+    ignoring.paints = 0;
+    headless.paintWaiting();
+    EXPECT_EQ(enlarging.painted, (std::vector<TRect>{damaged, TRect{10, 10, 20, 25}}));
+    EXPECT_EQ(ignoring.paints, 1);
+    EXPECT_EQ(headless.window(b)->waiting, TRect{});
+}

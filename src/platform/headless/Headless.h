@@ -30,10 +30,11 @@ struct HeadlessWindow {
     std::vector<std::uint32_t> pixels; ///< top row first; blue in the low byte, as surfaces
     std::size_t blitCount = 0;         ///< blits of either kind
     std::size_t blit8BitCount = 0;
-    std::vector<TRect> blitRects; ///< every blitted rectangle, in order
-    std::size_t paintCount = 0;   ///< WM_PAINT messages delivered
-    std::size_t eraseCount = 0;   ///< WM_ERASEBKGND messages delivered
-    TRect waiting;                ///< bounding box of the area waiting for paint
+    std::vector<TRect> blitRects;    ///< every blitted rectangle, in order
+    std::size_t paintCount = 0;      ///< WM_PAINT messages delivered
+    std::size_t eraseCount = 0;      ///< WM_ERASEBKGND messages delivered
+    std::size_t beginPaintCount = 0; ///< beginPaint calls
+    TRect waiting;                   ///< bounding box of the area waiting for paint
     bool eraseWaiting = false;
     WindowSink* sink = nullptr;
     bool painting = false;

@@ -312,11 +312,11 @@ void HeadlessBackend::updateWindow(WindowHandle window) {
         if (w == nullptr) return;
     }
     ++w->paintCount;
-    const TRect before = w->waiting;
+    const std::size_t begun = w->beginPaintCount;
     TMessage paint{WM_PAINT, 0, 0, 0};
     deliver(w, window, paint);
     // A window that ignored the paint is validated, as the system's default handling does.
-    if ((w = impl_->find(window)) != nullptr && w->waiting == before) w->waiting = {};
+    if ((w = impl_->find(window)) != nullptr && w->beginPaintCount == begun) w->waiting = {};
 }
 
 TRect HeadlessBackend::beginPaint(WindowHandle window) {
@@ -326,6 +326,7 @@ TRect HeadlessBackend::beginPaint(WindowHandle window) {
     w->waiting = {};
     w->eraseWaiting = false;
     w->painting = true;
+    ++w->beginPaintCount;
     return r;
 }
 
@@ -513,7 +514,7 @@ void HeadlessBackend::resetBlitCounts() {
     for (auto& w : impl_->windows) {
         w->blitCount = w->blit8BitCount = 0;
         w->blitRects.clear();
-        w->paintCount = w->eraseCount = 0;
+        w->paintCount = w->eraseCount = w->beginPaintCount = 0;
     }
 }
 
