@@ -1,7 +1,8 @@
 #pragma once
 // Everything the plug-in, the runtime and the toolkit ask of an operating system, in three
 // groups:
-// - process services (any thread): the library's own file, locale, terminal, shared libraries;
+// - process services (any thread): the library's own file, files and folders, locale,
+//   terminal, shared libraries;
 // - drawing services (user-interface thread): pixel surfaces, text and regions, the same under
 //   every backend of a system, because they draw into memory;
 // - the backend (user-interface thread): clock, timers and, with the editor, windows and input.
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -24,6 +26,21 @@ namespace platform {
 
 /// Full path of the library (or program) file that contains this code; empty if unknown.
 std::string libraryFilePath();
+
+/// The system's path separators, the preferred one first ("\\/" on Windows, "/" elsewhere).
+std::string_view pathSeparators();
+
+/// The user's own settings folder, without a trailing separator: %APPDATA% on Windows,
+/// $XDG_CONFIG_HOME (when absolute) or ~/.config elsewhere. Empty when none is known.
+std::string userSettingsFolder();
+
+/// Creates the folder `path` with any missing parents. Answers whether it is a folder now.
+bool createFolder(const std::string& path);
+
+/// Replaces the file `target` by the file `source`, which goes away: atomically where the
+/// system can (a reader sees the old file or the new one, never neither). A folder in the
+/// target's place is never replaced. On failure `source` stays where it is.
+bool replaceFile(const std::string& source, const std::string& target);
 
 /// The decimal separator of the user's regional settings ('.' when none can be read).
 char decimalSeparator();

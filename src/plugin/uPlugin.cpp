@@ -45,7 +45,7 @@ APlugin::APlugin(audioMasterCallback audioMaster)
 APlugin::~APlugin() {
     // The editor goes first: its window reads the plug-in's state until it is gone.
     setEditor(nullptr);
-    // A map that cannot be written is lost for this instance only; closing goes on. (Work
+    // A map that no place takes is lost for this instance only; closing goes on. (Work
     // buffers, programs and event pool are members and are released after this body, in the
     // order noted in the header.)
     saveMidiMap();

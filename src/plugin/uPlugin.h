@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "plugin/uPluginMidiMap.h"
 #include "vst/DAudioEffectX.h"
 
 /// Parameter indices as hosts, programs, the MIDI map and the editor's tags number them; the
@@ -99,12 +100,18 @@ public:
     void setDefaultMidiMap();
     /// The mapping report that the editor shows.
     std::string getMidiMapText();
-    /// Reads the map file beside the library; the default map when there is none.
+    /// Reads the map file (see midimap::MapFiles for which one); the default map when there is
+    /// none.
     void loadMidiMap();
-    /// Replaces the map file with the current map; false when it could not be written.
+    /// Replaces the map file with the current map; false when no place took it.
     bool saveMidiMap() noexcept;
     /// Folder of this plug-in's library file with its trailing separator; empty if unknown.
     static std::string getLibraryFolder();
+    /// The map's places for this library and this user.
+    static midimap::MapFiles getMidiMapFiles();
+
+    /// Where this instance reads and writes its map; found at creation.
+    midimap::MapFiles midiMapFiles = getMidiMapFiles();
 
     /// Controller number -> parameter index, -1 = unassigned.
     std::array<std::atomic<int32_t>, 128> midiCcMap;

@@ -16,6 +16,9 @@ constexpr char kReservedMark = 99;
 /// 1/127 as float32 (0.0078740157): controller value 127 gives exactly 1.0.
 constexpr float kControllerScale = 1.0f / 127.0f;
 
+constexpr const char* kNoMapFile =
+    "none (neither the plug-in's folder nor the user's settings folder can be written)";
+
 constexpr std::int32_t kQueueSlots = APlugin::kMidiPoolSize - 1;
 
 bool isParameter(std::int32_t index) {
@@ -184,14 +187,14 @@ std::string APlugin::getLibraryFolder() {
     return midimap::folderOf(platform::libraryFilePath());
 }
 
+midimap::MapFiles APlugin::getMidiMapFiles() {
+    return midimap::MapFiles::locate(getLibraryFolder(), platform::userSettingsFolder());
+}
+
 void APlugin::loadMidiMap() {
-    const std::string folder = getLibraryFolder();
     midimap::CcMap map;
     map.fill(-1);
-    // Without a known folder there is no file to read: the plug-in never guesses a place.
-    const auto result = folder.empty() ? midimap::ReadResult::Missing
-                                       : midimap::readFile(folder + midimap::kFileName, map);
-    if (result != midimap::ReadResult::Read) {
+    if (midiMapFiles.read(map) != midimap::ReadResult::Read) {
         setDefaultMidiMap();
         return;
     }
@@ -202,12 +205,10 @@ void APlugin::loadMidiMap() {
 
 bool APlugin::saveMidiMap() noexcept {
     try {
-        const std::string folder = getLibraryFolder();
-        if (folder.empty()) return false;
         midimap::CcMap map;
         for (int cc = 0; cc < midimap::kControllers; ++cc)
             map[cc] = midiCcMap[cc].load(std::memory_order_relaxed);
-        return midimap::writeFile(folder + midimap::kFileName, map);
+        return !midiMapFiles.write(map).empty();
     } catch (...) {
         return false;
     }
@@ -234,5 +235,9 @@ std::string APlugin::getMidiMapText() {
             text += "\r\nLearning: " + nameOf(learning);
     }
     if (text.empty()) text = "No MIDI CC details configured";
+    // Learned controllers must never vanish unnoticed: say where they are kept.
+    if (!text.ends_with("\r\n")) text += "\r\n";
+    const std::string holder = midiMapFiles.holder();
+    text += "\r\nMap file: " + (holder.empty() ? std::string(kNoMapFile) : holder);
     return "MIDI CC -> VST Parameter Configuration\r\n\r\n" + text;
 }

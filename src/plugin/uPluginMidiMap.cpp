@@ -1,5 +1,7 @@
 #include "plugin/uPluginMidiMap.h"
 
+#include "platform/Platform.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -44,6 +46,41 @@ std::string temporarySuffix() {
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(mix));
     return suffix;
+}
+
+/// Whether anything (file or folder) is at `path`.
+bool exists(const std::string& path) {
+    errno = 0;
+    if (File file{std::fopen(path.c_str(), "rb")}) return true;
+    return errno != ENOENT;
+}
+
+/// Whether `path` is missing or a file that can be read: a folder in its place is neither.
+bool freeOrReadable(const std::string& path) {
+    errno = 0;
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file) return errno == ENOENT;
+    std::fgetc(file.get()); // a folder opens on POSIX systems and fails here
+    return !std::ferror(file.get());
+}
+
+/// Whether a write of `path` would succeed: nothing in its way, and its folder takes a new
+/// file (tried with a scratch file that goes again).
+bool takesFile(const std::string& path) {
+    if (!freeOrReadable(path)) return false;
+    const std::string scratch = path + temporarySuffix();
+    File file(std::fopen(scratch.c_str(), "wb"));
+    if (!file) return false;
+    file.reset();
+    std::remove(scratch.c_str());
+    return true;
+}
+
+/// The folder part of a path in the user's settings, for creating it before a write.
+std::string folderPart(const std::string& path) {
+    std::string folder = folderOf(path);
+    if (!folder.empty()) folder.pop_back();
+    return folder;
 }
 
 } // namespace
@@ -128,11 +165,7 @@ std::string formatMap(const CcMap& map) {
 }
 
 std::string folderOf(std::string_view libraryPath) {
-#ifdef _WIN32
-    const std::size_t cut = libraryPath.find_last_of("\\/");
-#else
-    const std::size_t cut = libraryPath.find_last_of('/');
-#endif
+    const std::size_t cut = libraryPath.find_last_of(platform::pathSeparators());
     if (cut == std::string_view::npos) return {};
     return std::string(libraryPath.substr(0, cut + 1));
 }
@@ -168,16 +201,59 @@ bool writeFile(const std::string& path, const CcMap& map) {
     } else {
         return false;
     }
-    bool replaced = written && std::rename(temporary.c_str(), path.c_str()) == 0;
-#ifdef _WIN32
-    // The Windows C runtime's rename never replaces an existing file. remove() refuses folders,
-    // so a folder of that name survives.
-    if (written && !replaced)
-        replaced =
-            std::remove(path.c_str()) == 0 && std::rename(temporary.c_str(), path.c_str()) == 0;
-#endif
+    const bool replaced = written && platform::replaceFile(temporary, path);
     if (!replaced) std::remove(temporary.c_str());
     return replaced;
+}
+
+MapFiles MapFiles::locate(std::string_view libraryFolder, std::string_view settingsFolder) {
+    MapFiles files;
+    if (!libraryFolder.empty()) files.besideLibrary = std::string(libraryFolder) + kFileName;
+    if (!settingsFolder.empty()) {
+        const char separator = platform::pathSeparators()[0];
+        files.userCopy =
+            std::string(settingsFolder) + separator + kVendorFolder + separator + kFileName;
+    }
+    return files;
+}
+
+std::array<const std::string*, 2> MapFiles::writeOrder() const {
+    if (!userCopy.empty() && exists(userCopy)) return {&userCopy, &besideLibrary};
+    return {&besideLibrary, &userCopy};
+}
+
+ReadResult MapFiles::read(CcMap& map, std::string* from) const {
+    ReadResult result = ReadResult::Missing;
+    for (const std::string* path : {&userCopy, &besideLibrary}) {
+        if (path->empty()) continue;
+        const CcMap before = map;
+        const ReadResult r = readFile(*path, map);
+        if (r == ReadResult::Read) {
+            if (from != nullptr) *from = *path;
+            return r;
+        }
+        map = before; // a failed read may have applied part of the file
+        if (r == ReadResult::Failed) result = r;
+    }
+    return result;
+}
+
+std::string MapFiles::write(const CcMap& map) const {
+    for (const std::string* path : writeOrder()) {
+        if (path->empty()) continue;
+        if (path == &userCopy) platform::createFolder(folderPart(userCopy));
+        if (writeFile(*path, map)) return *path;
+    }
+    return {};
+}
+
+std::string MapFiles::holder() const {
+    for (const std::string* path : writeOrder()) {
+        if (path->empty()) continue;
+        if (path == &userCopy) platform::createFolder(folderPart(userCopy));
+        if (takesFile(*path)) return *path;
+    }
+    return {};
 }
 
 } // namespace midimap

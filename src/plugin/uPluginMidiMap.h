@@ -63,4 +63,34 @@ ReadResult readFile(const std::string& path, CcMap& map);
 /// first, so a failed write never leaves a truncated map behind. Answers whether it succeeded.
 bool writeFile(const std::string& path, const CcMap& map);
 
+/// The folder inside the user's settings folder that holds the vendor's files.
+inline constexpr const char* kVendorFolder = "Reedmoor";
+
+/// The two places of the map: the file beside the library, and the user's copy, which takes
+/// over once the folder of the library refuses to take the file. The rule:
+/// - the user's copy, while it exists, is the map: read first, written first;
+/// - otherwise the file beside the library is read, and written while its folder takes it;
+/// - a write that the first place refuses goes to the other; a read falls back to the other.
+/// An empty path means that place is unknown and skipped.
+struct MapFiles {
+    std::string besideLibrary;
+    std::string userCopy;
+
+    /// The places for a library in `libraryFolder` (with its trailing separator) and the
+    /// user's settings folder `settingsFolder` (without one); empty arguments stay unknown.
+    static MapFiles locate(std::string_view libraryFolder, std::string_view settingsFolder);
+
+    /// Reads the map (which the caller has cleared); `from` receives the file read.
+    ReadResult read(CcMap& map, std::string* from = nullptr) const;
+    /// Writes the map; answers the file written, empty when no place took it.
+    std::string write(const CcMap& map) const;
+    /// The file that holds the map: the one a write would go to now (each place is tried with a
+    /// scratch file); empty when neither takes a file.
+    std::string holder() const;
+
+private:
+    /// The places in the order a write tries them.
+    std::array<const std::string*, 2> writeOrder() const;
+};
+
 } // namespace midimap

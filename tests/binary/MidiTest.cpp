@@ -85,14 +85,30 @@ protected:
     }
 
     fs::path mapFile() const { return folder / "RMXQMIDI.txt"; }
-    std::string readMapFile() const {
-        std::ifstream in(mapFile(), std::ios::binary);
-        EXPECT_TRUE(in.is_open()) << mapFile();
+    /// The map's place in the user's settings, taken once the plug-in's folder refuses it.
+    fs::path userCopy() const { return settingsFolder / "Reedmoor" / "RMXQMIDI.txt"; }
+    static std::string readFile(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_TRUE(in.is_open()) << path;
         return {std::istreambuf_iterator<char>(in), {}};
     }
-    void writeMapFile(std::string_view text) const {
-        std::ofstream(mapFile(), std::ios::binary)
+    static void writeFile(const fs::path& path, std::string_view text) {
+        std::ofstream(path, std::ios::binary)
             .write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
+    std::string readMapFile() const { return readFile(mapFile()); }
+    void writeMapFile(std::string_view text) const { writeFile(mapFile(), text); }
+    /// A folder, with something in it, where the map file beside the library belongs: no
+    /// write replaces it, not even one with root's rights.
+    void blockMapFile() const {
+        fs::create_directory(mapFile());
+        std::ofstream(mapFile() / "keep.txt") << "keep";
+    }
+    static std::string defaultMapText() {
+        std::string text;
+        for (int i = 0; i < 12; ++i)
+            text += std::to_string(20 + i) + ": " + std::to_string(i) + "\r\n";
+        return text;
     }
     /// Names in the plug-in's folder other than the plug-in itself.
     std::vector<std::string> otherFiles(const fs::path& dir) const {
@@ -269,11 +285,9 @@ TEST_F(MidiTest, CloseWritesTheMapFileBesideTheLibrary) {
     ASSERT_FALSE(fs::exists(mapFile()));
     host::PluginInstance& p = start();
     EXPECT_EQ(p.close(), 1);
-    std::string expected;
-    for (int i = 0; i < 12; ++i)
-        expected += std::to_string(20 + i) + ": " + std::to_string(i) + "\r\n";
-    EXPECT_EQ(readMapFile(), expected);
+    EXPECT_EQ(readMapFile(), defaultMapText());
     EXPECT_EQ(otherFiles(folder), std::vector<std::string>{"RMXQMIDI.txt"});
+    EXPECT_FALSE(fs::exists(settingsFolder)) << "the user's settings stay untouched";
 }
 
 TEST_F(MidiTest, EventsAtOnePositionGoInSlotOrder) {
@@ -375,15 +389,53 @@ TEST_F(MidiTest, EventsAtOrBeyondTheBlockEndComeAtTheNextBlocksStart) {
     EXPECT_EQ(passedOn(), (std::vector<Message>{{0xB0, 23, 127}, {0x90, 9, 9}}));
 }
 
-TEST_F(MidiTest, UnreadableMapFileLeavesTheDefaultMapAndIsNotReplaced) {
+TEST_F(MidiTest, UnwritableMapFileSendsTheMapToTheUserSettingsUntouchedBeside) {
     // A folder where the file should be: it cannot be read, and must not be deleted.
-    fs::create_directory(mapFile());
-    std::ofstream(mapFile() / "keep.txt") << "keep";
+    blockMapFile();
     host::PluginInstance& p = start();
     EXPECT_EQ(controllerTargets(p)[23], kSqueeze);
     EXPECT_EQ(p.close(), 1);
     EXPECT_TRUE(fs::is_directory(mapFile()));
-    EXPECT_TRUE(fs::exists(mapFile() / "keep.txt"));
+    EXPECT_EQ(readFile(mapFile() / "keep.txt"), "keep");
+    EXPECT_EQ(otherFiles(folder), std::vector<std::string>{"RMXQMIDI.txt"});
+    EXPECT_EQ(readFile(userCopy()), defaultMapText());
+}
+
+TEST_F(MidiTest, OnceInTheUserSettingsTheMapIsReadAndWrittenThereOnly) {
+    blockMapFile();
+    EXPECT_EQ(start().close(), 1);
+    ASSERT_TRUE(fs::exists(userCopy()));
+
+    // The plug-in's folder takes files again and has a map of its own: the user's copy, which
+    // holds what was learned meanwhile, still rules.
+    fs::remove_all(mapFile());
+    writeMapFile("75: 4\r\n");
+    writeFile(userCopy(), "74: 3\r\n");
+    host::PluginInstance& p = start();
+    EXPECT_EQ(controllerTargets(p), targetsOf({{74, kSqueeze}}));
+    EXPECT_EQ(p.close(), 1);
+    EXPECT_EQ(readFile(userCopy()), "74: 3\r\n");
+    EXPECT_EQ(readMapFile(), "75: 4\r\n");
+
+    // Without the user's copy, the file beside the library is the map again.
+    fs::remove(userCopy());
+    host::PluginInstance& q = start();
+    EXPECT_EQ(controllerTargets(q), targetsOf({{75, kDryWet}}));
+    EXPECT_EQ(q.close(), 1);
+    EXPECT_FALSE(fs::exists(userCopy()));
+}
+
+TEST_F(MidiTest, CloseCompletesWhenNoFolderTakesTheMap) {
+    blockMapFile();
+    // A settings folder below a plain file cannot be created, whatever the user's rights.
+    fs::create_directories(settingsFolder);
+    writeFile(settingsFolder / "plain", "plain");
+    testsupport::setUserSettingsFolder(settingsFolder / "plain" / "config");
+    host::PluginInstance& p = start();
+    EXPECT_EQ(controllerTargets(p)[23], kSqueeze);
+    EXPECT_EQ(p.close(), 1);
+    EXPECT_EQ(readFile(settingsFolder / "plain"), "plain");
+    EXPECT_EQ(std::distance(fs::directory_iterator(settingsFolder), fs::directory_iterator()), 1);
     EXPECT_EQ(otherFiles(folder), std::vector<std::string>{"RMXQMIDI.txt"});
 }
 
@@ -396,6 +448,7 @@ TEST_F(MidiTest, CloseCompletesWhenTheLibraryFolderIsGone) {
     EXPECT_EQ(p.close(), 1);
     EXPECT_FALSE(fs::exists(folder)) << "nothing recreated the folder";
     EXPECT_TRUE(otherFiles(moved).empty()) << "nothing written beside the moved library";
+    EXPECT_EQ(readFile(userCopy()), defaultMapText()) << "the map went to the user's settings";
     fs::rename(moved, folder);
 }
 #endif

@@ -13,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "../support/UserSettings.h"
 #include "host/VstHost.h"
 
 #ifndef WADLING_PLUGIN_PATH
@@ -36,6 +37,9 @@ protected:
         folder = std::filesystem::temp_directory_path() /
                  ("wadling-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
         std::filesystem::create_directories(folder);
+        // Beside the plug-in's folder, not in it: tests list what the plug-in wrote there.
+        settingsFolder = folder.string() + "-settings";
+        testsupport::setUserSettingsFolder(settingsFolder);
         const std::filesystem::path built = builtPlugin();
         pluginPath = folder / built.filename();
         std::filesystem::copy_file(built, pluginPath);
@@ -47,6 +51,7 @@ protected:
         library.reset();   // unloads the binary, so that its folder can go
         std::error_code ignored;
         std::filesystem::remove_all(folder, ignored);
+        std::filesystem::remove_all(settingsFolder, ignored);
     }
 
     /// A new plug-in object, created through `entryName` ("VSTPluginMain" or "main"), owned by
@@ -58,6 +63,8 @@ protected:
 
     host::HostCallback callback;
     std::filesystem::path folder;
+    /// The user's settings folder while the test runs; nothing creates it in advance.
+    std::filesystem::path settingsFolder;
     std::filesystem::path pluginPath;
     std::shared_ptr<host::PluginLibrary> library;
     std::vector<std::unique_ptr<host::PluginInstance>> instances;

@@ -2,12 +2,16 @@
 // midiLearnParam and calls these operations directly).
 
 #include "MidiEventList.h"
+#include "UserSettings.h"
 #include "plugin/uPlugin.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,11 +37,32 @@ float controllerValue(int value) {
 class MidiLearn : public ::testing::Test {
 protected:
     void SetUp() override {
+        folder = std::filesystem::temp_directory_path() /
+                 ("wadling-learn-" + std::to_string(std::random_device{}()));
+        std::filesystem::create_directories(folder / "plugins");
+        testsupport::setUserSettingsFolder(folder / "settings");
         plugin = std::make_unique<APlugin>(recordingHost);
-        // The map file beside the test program is shared by every test: start from a known map.
+        // The map file beside the test program is shared by every test: start from a known map,
+        // and keep this test's map in a folder of its own.
+        plugin->midiMapFiles = placesIn(folder / "plugins");
         plugin->setDefaultMidiMap();
         automations.clear();
     }
+    void TearDown() override {
+        plugin.reset();
+        std::filesystem::remove_all(folder);
+    }
+
+    /// The map's places for a library in `libraryFolder` and this test's settings folder.
+    midimap::MapFiles placesIn(const std::filesystem::path& libraryFolder) const {
+        return midimap::MapFiles::locate((libraryFolder / "").string(),
+                                         (folder / "settings").string());
+    }
+    /// The report's last line when the map is kept in `file`.
+    static std::string mapLine(const std::filesystem::path& file) {
+        return "\r\nMap file: " + file.string();
+    }
+    std::string besideLibrary() const { return mapLine(folder / "plugins" / "RMXQMIDI.txt"); }
 
     /// Queues the events and runs one block, as a host does.
     void play(MidiEventList& events) {
@@ -54,6 +79,7 @@ protected:
     int32_t ccMap(int cc) const { return plugin->midiCcMap[cc].load(); }
     int32_t paramCc(int param) const { return plugin->midiParamCc[param].load(); }
 
+    std::filesystem::path folder;
     std::unique_ptr<APlugin> plugin;
 };
 
@@ -136,7 +162,8 @@ TEST_F(MidiLearn, ALearnIndexThatNamesNoParameterIsIgnored) {
         plugin->midiLearnParam = bogus;
         controller(23, 127);
         EXPECT_EQ(ccMap(23), 3) << bogus;
-        EXPECT_EQ(plugin->getMidiMapText(), kHeading + defaultReportLines()) << bogus;
+        EXPECT_EQ(plugin->getMidiMapText(), kHeading + defaultReportLines() + besideLibrary())
+            << bogus;
     }
     EXPECT_EQ(paramCc(12), -1);
 }
@@ -156,19 +183,21 @@ TEST_F(MidiLearn, ResetAndRestoreEndLearning) {
 }
 
 TEST_F(MidiLearn, ReportOfTheDefaultMap) {
-    EXPECT_EQ(plugin->getMidiMapText(), kHeading + defaultReportLines());
+    EXPECT_EQ(plugin->getMidiMapText(), kHeading + defaultReportLines() + besideLibrary());
 }
 
 TEST_F(MidiLearn, ReportWhileLearningAMappedParameter) {
     plugin->midiLearnParam = 1;
-    EXPECT_EQ(plugin->getMidiMapText(), kHeading + defaultReportLines(1) + "\r\nLearning: EQMid");
+    EXPECT_EQ(plugin->getMidiMapText(),
+              kHeading + defaultReportLines(1) + "\r\nLearning: EQMid\r\n" + besideLibrary());
 }
 
 TEST_F(MidiLearn, ReportOfAnEmptyMapWithAndWithoutLearning) {
     plugin->clearMidiMap();
-    EXPECT_EQ(plugin->getMidiMapText(), kHeading + "No MIDI CC details configured");
+    EXPECT_EQ(plugin->getMidiMapText(),
+              kHeading + "No MIDI CC details configured\r\n" + besideLibrary());
     plugin->midiLearnParam = 3;
-    EXPECT_EQ(plugin->getMidiMapText(), kHeading + "Learning: Squeeze");
+    EXPECT_EQ(plugin->getMidiMapText(), kHeading + "Learning: Squeeze\r\n" + besideLibrary());
 }
 
 TEST_F(MidiLearn, ReportListsControllersInNumberOrder) {
@@ -179,7 +208,39 @@ TEST_F(MidiLearn, ReportListsControllersInNumberOrder) {
     plugin->midiCcMap[100] = 9;
     EXPECT_EQ(plugin->getMidiMapText(), kHeading +
                                             "0: Dry/Wet\r\n64: Dry/Wet\r\n"
-                                            "100: Reserved for Reedmoor\r\n127: EQListen\r\n");
+                                            "100: Reserved for Reedmoor\r\n127: EQListen\r\n" +
+                                            besideLibrary());
+}
+
+TEST_F(MidiLearn, LearnedControllersSurviveAPluginFolderThatRefusesTheFile) {
+    // A library folder below a plain file: not even root can write there.
+    std::ofstream(folder / "plain") << "plain";
+    const auto refused = placesIn(folder / "plain" / "plugins");
+    const std::filesystem::path userCopy = folder / "settings" / "Reedmoor" / "RMXQMIDI.txt";
+    plugin->midiMapFiles = refused;
+    plugin->midiLearnParam = 2;
+    controller(74, 0);
+    const std::string report = plugin->getMidiMapText();
+    EXPECT_TRUE(report.ends_with("\r\n" + mapLine(userCopy))) << report;
+
+    plugin.reset(); // closing writes the map
+    plugin = std::make_unique<APlugin>(recordingHost);
+    plugin->midiMapFiles = refused;
+    plugin->loadMidiMap();
+    EXPECT_EQ(ccMap(74), 2);
+    EXPECT_EQ(ccMap(22), -1);
+    EXPECT_EQ(ccMap(20), 0);
+}
+
+TEST_F(MidiLearn, ReportSaysWhenNoFolderCanKeepTheMap) {
+    std::ofstream(folder / "plain") << "plain";
+    plugin->midiMapFiles = midimap::MapFiles::locate((folder / "plain" / "").string(),
+                                                     (folder / "plain" / "settings").string());
+    plugin->clearMidiMap();
+    EXPECT_EQ(plugin->getMidiMapText(),
+              kHeading + "No MIDI CC details configured\r\n\r\nMap file: none (neither the "
+                         "plug-in's folder nor the user's settings folder can be written)");
+    EXPECT_FALSE(plugin->saveMidiMap());
 }
 
 // The editor's menu changes the map on the user-interface thread while the audio thread

@@ -253,3 +253,119 @@ TEST_F(MidiMapFolder, InstancesClosingTogetherLeaveOneWholeMap) {
     EXPECT_NE(std::find(texts.begin(), texts.end(), slurp(path)), texts.end());
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
+
+// ---- the two places of the map ----
+
+namespace {
+
+class MidiMapPlaces : public MidiMapFolder {
+protected:
+    void SetUp() override {
+        MidiMapFolder::SetUp();
+        library = folder / "plugins";
+        fs::create_directories(library);
+        settings = folder / "settings" / "config"; // created on demand only
+    }
+    /// A library folder (with its trailing separator) and a settings folder.
+    midimap::MapFiles places(const fs::path& lib, const fs::path& user) const {
+        return midimap::MapFiles::locate((lib / "").string(), user.string());
+    }
+    midimap::MapFiles places() const { return places(library, settings); }
+    /// A folder below a plain file: no one, root included, can create anything there.
+    fs::path belowAFile(const char* name) {
+        spit(folder / name, "plain");
+        return folder / name / "sub";
+    }
+    static CcMap mapOf(std::initializer_list<std::pair<int, int>> pairs) {
+        CcMap map = emptyMap();
+        for (const auto& [cc, param] : pairs)
+            map[static_cast<std::size_t>(cc)] = param;
+        return map;
+    }
+
+    fs::path library;
+    fs::path settings;
+};
+
+} // namespace
+
+TEST_F(MidiMapPlaces, TheUserCopyLivesInTheVendorFolder) {
+    const midimap::MapFiles files = places();
+    EXPECT_EQ(fs::path(files.besideLibrary), library / midimap::kFileName);
+    EXPECT_EQ(fs::path(files.userCopy), settings / "Reedmoor" / midimap::kFileName);
+    const midimap::MapFiles unknown = midimap::MapFiles::locate("", "");
+    EXPECT_TRUE(unknown.besideLibrary.empty());
+    EXPECT_TRUE(unknown.userCopy.empty());
+}
+
+TEST_F(MidiMapPlaces, TheMapStaysBesideTheLibraryWhileItsFolderTakesIt) {
+    const midimap::MapFiles files = places();
+    EXPECT_EQ(files.holder(), files.besideLibrary);
+    EXPECT_EQ(files.write(mapOf({{23, 3}})), files.besideLibrary);
+    EXPECT_EQ(slurp(files.besideLibrary), "23: 3\r\n");
+    CcMap back = emptyMap();
+    std::string from;
+    EXPECT_EQ(files.read(back, &from), midimap::ReadResult::Read);
+    EXPECT_EQ(from, files.besideLibrary);
+    EXPECT_EQ(back, mapOf({{23, 3}}));
+    EXPECT_FALSE(fs::exists(folder / "settings")) << "nothing created in the user's settings";
+    EXPECT_EQ(std::distance(fs::directory_iterator(library), fs::directory_iterator()), 1);
+}
+
+TEST_F(MidiMapPlaces, ALibraryFolderThatRefusesTheFileHandsTheMapToTheUserCopyForGood) {
+    const midimap::MapFiles refused = places(belowAFile("plain"), settings);
+    EXPECT_EQ(refused.holder(), refused.userCopy);
+    EXPECT_EQ(refused.write(mapOf({{74, 0}})), refused.userCopy);
+    EXPECT_EQ(slurp(refused.userCopy), "74: 0\r\n");
+
+    // The library moves to a folder that takes files and holds an older map: the user's copy
+    // stays the map, for reading and writing, and the older file is left as it is.
+    const midimap::MapFiles files = places();
+    spit(files.besideLibrary, "20: 0\r\n");
+    CcMap map = emptyMap();
+    std::string from;
+    EXPECT_EQ(files.read(map, &from), midimap::ReadResult::Read);
+    EXPECT_EQ(from, files.userCopy);
+    EXPECT_EQ(map, mapOf({{74, 0}}));
+    EXPECT_EQ(files.holder(), files.userCopy);
+    EXPECT_EQ(files.write(mapOf({{75, 1}})), files.userCopy);
+    EXPECT_EQ(slurp(files.userCopy), "75: 1\r\n");
+    EXPECT_EQ(slurp(files.besideLibrary), "20: 0\r\n");
+}
+
+TEST_F(MidiMapPlaces, AnUnknownLibraryFolderUsesTheUserCopy) {
+    const midimap::MapFiles files = places(fs::path(), settings);
+    EXPECT_TRUE(files.besideLibrary.empty());
+    EXPECT_EQ(files.write(mapOf({{1, 1}})), files.userCopy);
+    CcMap map = emptyMap();
+    EXPECT_EQ(files.read(map), midimap::ReadResult::Read);
+    EXPECT_EQ(map, mapOf({{1, 1}}));
+}
+
+TEST_F(MidiMapPlaces, AnUnreadableUserCopyFallsBackToTheFileBesideTheLibrary) {
+    const midimap::MapFiles files = places();
+    spit(files.besideLibrary, "21: 1\r\n");
+    fs::create_directories(fs::path(files.userCopy) / "blocker"); // a folder in its place
+    CcMap map = emptyMap();
+    std::string from;
+    EXPECT_EQ(files.read(map, &from), midimap::ReadResult::Read);
+    EXPECT_EQ(from, files.besideLibrary);
+    EXPECT_EQ(map, mapOf({{21, 1}}));
+    // The user's copy cannot take the map either: it goes beside the library.
+    EXPECT_EQ(files.holder(), files.besideLibrary);
+    EXPECT_EQ(files.write(mapOf({{22, 2}})), files.besideLibrary);
+    EXPECT_EQ(slurp(files.besideLibrary), "22: 2\r\n");
+    EXPECT_TRUE(fs::is_directory(fs::path(files.userCopy) / "blocker"));
+}
+
+TEST_F(MidiMapPlaces, NoPlaceThatTakesTheMapIsAnsweredWithNothingWritten) {
+    const midimap::MapFiles files = places(belowAFile("a"), belowAFile("b"));
+    EXPECT_EQ(files.holder(), "");
+    EXPECT_EQ(files.write(mapOf({{1, 1}})), "");
+    CcMap map = emptyMap();
+    EXPECT_NE(files.read(map), midimap::ReadResult::Read);
+    EXPECT_EQ(map, emptyMap());
+    EXPECT_EQ(slurp(folder / "a"), "plain");
+    EXPECT_EQ(slurp(folder / "b"), "plain");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);
+}
