@@ -51,6 +51,10 @@ runtime::TPopupMenu& sharedPopupMenu() {
 
 // ---- TPointProperty --------------------------------------------------------------------------
 
+TPointProperty::TPointProperty() {
+    registerControlClasses();
+}
+
 void TPointProperty::SetX(int value) {
     x_ = value;
     if (OnChange) OnChange(this);
