@@ -51,6 +51,10 @@ runtime::TPopupMenu& sharedPopupMenu() {
 
 // ---- TPointProperty --------------------------------------------------------------------------
 
+TPointProperty::TPointProperty() {
+    registerControlClasses();
+}
+
 void TPointProperty::SetX(int value) {
     x_ = value;
     if (OnChange) OnChange(this);
@@ -290,10 +294,14 @@ runtime::TPopupMenu* TCustomDIBControl::GetPopupMenu() {
 
 void TCustomDIBControl::FillPopupMenu(runtime::TPopupMenu&) {}
 
-bool TCustomDIBControl::CheckShortCut(TMessage&) {
-    // The runtime's menus and forms carry no key shortcuts, so nothing takes the key here;
-    // descendants with shortcuts of their own answer true for those.
-    return false;
+bool TCustomDIBControl::CheckShortCut(TMessage& message) {
+    // There is no application-wide key handling beyond the form's, so a designer's key goes
+    // nowhere.
+    if (HasState(runtime::csDesigning)) return false;
+    if (runtime::TPopupMenu* menu = PopupMenu(); menu != nullptr && menu->IsShortCut(message))
+        return true;
+    runtime::TCustomForm* form = ParentForm();
+    return form != nullptr && form->IsShortCut(message);
 }
 
 // ---- Mouse ------------------------------------------------------------------------------------

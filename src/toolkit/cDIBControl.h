@@ -46,6 +46,8 @@ public:
 /// An X, Y pair that tells its owner whenever either is set (the buttons' glyph offsets).
 class TPointProperty : public runtime::TPersistent {
 public:
+    /// Publishes X and Y (for templates and stored objects) on first use.
+    TPointProperty();
     std::string ClassName() const override { return "TPointProperty"; }
     int X() const { return x_; }
     /// Stores and fires OnChange, also when the value is unchanged.

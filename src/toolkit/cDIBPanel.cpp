@@ -95,8 +95,8 @@ TDIBPaletteComponent::TDIBPaletteComponent(runtime::TComponent* owner) : TCompon
 }
 
 TCustomDIBContainer::TCustomDIBContainer(runtime::TComponent* owner)
-    : TCustomPanel(owner), backBuffer_(std::make_unique<TWinDIB>()),
-      controlBuffer_(std::make_unique<TWinDIB>()) {
+    : TCustomPanel(owner), backBuffer_(std::make_unique<TWinDIB>()), controlBuffers_(1) {
+    controlBuffers_[0] = std::make_unique<TWinDIB>();
     registerContainerClasses();
     SetDoubleBuffered(true);
 }
@@ -258,12 +258,33 @@ void TCustomDIBContainer::paintControls() {
         if (control == nullptr || !(control->Visible() || designing)) continue;
         if (!meets(control->BoundsRect(), updateRect_)) continue;
         const int left = control->Left(), top = control->Top();
-        controlBuffer_->SetSize(control->Width(), control->Height());
-        controlBuffer_->ResetProperties();
-        controlBuffer_->SetClipRect(
+        TWinDIB& buffer = controlBufferFor(control->Width(), control->Height());
+        buffer.ResetProperties();
+        buffer.SetClipRect(
             {clip.Left - left, clip.Top - top, clip.Right - left, clip.Bottom - top});
-        control->paintInto(*backBuffer_, *controlBuffer_);
+        control->paintInto(*backBuffer_, buffer);
     }
+}
+
+TWinDIB& TCustomDIBContainer::controlBufferFor(int width, int height) {
+    constexpr std::size_t kMaxBuffers = 32;
+    width = std::max(width, 1);
+    height = std::max(height, 1);
+    for (std::size_t i = 0; i < controlBuffers_.size(); ++i) {
+        TWinDIB& b = *controlBuffers_[i];
+        if (b.Width() == width && b.Height() == height && b.HasPixels()) {
+            lastBuffer_ = i;
+            return b;
+        }
+    }
+    if (!controlBuffers_.back()->HasPixels() || controlBuffers_.size() >= kMaxBuffers) {
+        lastBuffer_ = controlBuffers_.size() - 1;
+    } else {
+        controlBuffers_.push_back(std::make_unique<TWinDIB>());
+        lastBuffer_ = controlBuffers_.size() - 1;
+    }
+    controlBuffers_[lastBuffer_]->SetSize(width, height);
+    return *controlBuffers_[lastBuffer_];
 }
 
 void TCustomDIBContainer::presentUpdateRect() {

@@ -38,8 +38,10 @@ public:
 
     /// Always the container's size (after loading).
     TWinDIB& BackBuffer() { return *backBuffer_; }
-    /// Shared by the controls; sized to each while it paints.
-    TWinDIB& ControlBuffer() { return *controlBuffer_; }
+    /// The buffer the last control painted into (each paints into one of its own size). One
+    /// buffer is kept per control size, up to a bound, so that painting allocates nothing once
+    /// every size has been seen; past the bound the last buffer is resized as needed.
+    TWinDIB& ControlBuffer() { return *controlBuffers_[lastBuffer_]; }
 
     /// The windowless control with the keyboard focus, or null.
     TCustomDIBControl* ActiveControl() const { return activeControl_; }
@@ -120,7 +122,10 @@ private:
     void routeCapturedRelease();
 
     std::unique_ptr<TWinDIB> backBuffer_;
-    std::unique_ptr<TWinDIB> controlBuffer_;
+    TWinDIB& controlBufferFor(int width, int height);
+
+    std::vector<std::unique_ptr<TWinDIB>> controlBuffers_;
+    std::size_t lastBuffer_ = 0;
     TRect updateRect_;
     TRect presentRect_;
     bool pending_ = false;

@@ -223,6 +223,13 @@ TEST_F(ContainerTest, KeysReachTheActiveControlAsItsDialogCodeAsks) {
     headless.pressKey(platform::VK_RETURN);
     headless.pressKey(platform::VK_ESCAPE);
     EXPECT_EQ(log, (std::vector<std::string>{"a:key 13", "a:key 27"}));
+
+    // A key the form takes as a shortcut never reaches the control.
+    form->OnShortCut = [](runtime::TMessage& m, bool& handled) { handled = m.WParam == 'S'; };
+    log.clear();
+    headless.pressKey('S');
+    headless.pressKey('T');
+    EXPECT_EQ(log, (std::vector<std::string>{"a:key 84"}));
 }
 
 TEST_F(ContainerTest, AltAndTheAcceleratorClickTheControl) {
