@@ -85,6 +85,15 @@ bool coveredByOpaqueChildren(const runtime::TWinControl& parent, const TRect& re
 
 } // namespace
 
+// The owner's insertion notice arrives while this object is still only a component, so the
+// palette announces itself once it is whole.
+TDIBPaletteComponent::TDIBPaletteComponent(runtime::TComponent* owner) : TComponent(owner) {
+    if (owner == nullptr) return;
+    for (int i = 0; i < owner->ComponentCount(); ++i)
+        if (auto* container = dynamic_cast<TCustomDIBContainer*>(owner->Components(i)))
+            if (container->Palette() == nullptr) container->SetPalette(this);
+}
+
 TCustomDIBContainer::TCustomDIBContainer(runtime::TComponent* owner)
     : TCustomPanel(owner), backBuffer_(std::make_unique<TWinDIB>()),
       controlBuffer_(std::make_unique<TWinDIB>()) {

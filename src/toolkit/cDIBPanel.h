@@ -24,7 +24,8 @@ enum TBorderDrawPosition { bdOverControls, bdUnderControls };
 /// its form and drops it when it goes. Unused on deeper displays.
 class TDIBPaletteComponent : public runtime::TComponent {
 public:
-    explicit TDIBPaletteComponent(runtime::TComponent* owner) : TComponent(owner) {}
+    /// Offers itself to the containers of its owner that have no palette yet.
+    explicit TDIBPaletteComponent(runtime::TComponent* owner);
     std::string ClassName() const override { return "TDIBPaletteComponent"; }
     TDIBPalette Palette;
 };
