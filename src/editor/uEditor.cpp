@@ -365,7 +365,12 @@ void TPluginEditorWindow::DIBContainer1Click(TPersistent*) {
 }
 
 void TPluginEditorWindow::UpdaterTimer(TPersistent*) {
-    updating = true;
+    // Cleared on every way out: a tick that fails must not leave the handlers switched off.
+    struct Updating {
+        bool& flag;
+        explicit Updating(bool& f) : flag(f) { flag = true; }
+        ~Updating() { flag = false; }
+    } scope(updating);
     const auto value = [this](int index) { return mirror[index].load(std::memory_order_relaxed); };
     const auto follow = [&](toolkit::TDIBImage* figure, int index) {
         FigureRow row;
@@ -388,5 +393,4 @@ void TPluginEditorWindow::UpdaterTimer(TPersistent*) {
         lastSkweezy = k;
         checkSkweezy(k);
     }
-    updating = false;
 }
