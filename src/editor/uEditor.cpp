@@ -79,8 +79,8 @@ TPluginEditorWindow::TPluginEditorWindow(TComponent* owner, AParameterMirror& mi
     SetBorderStyle(runtime::TFormBorderStyle::bsNone);
     SetBounds(0, 0, kClientWidth, kClientHeight);
     SetColor(kAqua);
-    runtime::TFont font;
-    font.Name = "MS Sans Serif";
+    // Built whole: assigning the literal trips a false -Wrestrict of GCC 12 (MinGW i686).
+    runtime::TFont font{.Name = std::string("MS Sans Serif")};
     font.SetSize(8);
     font.Color = kWhite;
     SetFont(font);
