@@ -160,15 +160,21 @@ PluginInstance::PluginInstance(std::shared_ptr<PluginLibrary> library, HostCallb
     create(entry);
 }
 
+PluginInstance::PluginInstance(PluginLibrary::Entry entry, HostCallback& host) : host(host) {
+    if (!entry) throw HostError("no plug-in entry");
+    create(entry);
+}
+
 void PluginInstance::create(PluginLibrary::Entry entry) {
+    const std::string name = library ? library->path() : std::string("the linked plug-in");
     HostCallback* previous = creatingHost;
     creatingHost = &host;
     record = entry(HostCallback::callback());
     creatingHost = previous;
-    if (!record) throw HostError(library->path() + ": the plug-in created no effect");
+    if (!record) throw HostError(name + ": the plug-in created no effect");
     if (record->magic != kEffectMagic) {
         record = nullptr;
-        throw HostError(library->path() + ": the entry returned no effect record");
+        throw HostError(name + ": the entry returned no effect record");
     }
     HostCallback::attach(record, &host);
 }

@@ -106,6 +106,8 @@ public:
     /// Same, through an entry other than the library's preferred one (e.g. "main").
     PluginInstance(std::shared_ptr<PluginLibrary> library, HostCallback& host,
                    const char* entryName);
+    /// Same, through the entry of a plug-in linked into this program (no library is loaded).
+    PluginInstance(PluginLibrary::Entry entry, HostCallback& host);
     ~PluginInstance();
     PluginInstance(const PluginInstance&) = delete;
     PluginInstance& operator=(const PluginInstance&) = delete;

@@ -18,7 +18,7 @@ bool writePinProperties(const char* prefix, int32_t index, VstPinProperties* pro
 
 } // namespace
 
-APlugin::APlugin(audioMasterCallback audioMaster)
+APlugin::APlugin(audioMasterCallback audioMaster, APluginEditorFactory editorFactory)
     : AudioEffectX(audioMaster, kNumPrograms, kNumParams) {
     // C++ builds the base record first; the plug-in's own earlier steps follow on top of it, which
     // the host cannot tell apart (the base writes the same sample rate).
@@ -27,7 +27,7 @@ APlugin::APlugin(audioMasterCallback audioMaster)
     loadMidiMap();
     createMidiEventPool();
     createPrograms();
-    // Step: editor object (create it and attach it with setEditor).
+    if (editorFactory) setEditor(editorFactory(*this));
     suspend();
     // Host-visible properties, in this order.
     hasVu(false);

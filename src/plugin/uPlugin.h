@@ -16,6 +16,53 @@ namespace param {
 enum : int32_t { EQLo = 0, EQMid, EQHi, Squeeze, DryWet, Skweezy, EQListen, Count = 12 };
 }
 
+class APlugin;
+class APluginEditor;
+class TPluginEditorWindow;
+
+/// Makes the editor wrapper of a plug-in (the editor layer's createPluginEditor); the plug-in's
+/// own layer never links the window code.
+using APluginEditorFactory = std::unique_ptr<APluginEditor> (*)(APlugin& plugin);
+
+/// The twelve parameter values as the editor window sees them: written from any thread by
+/// APluginEditor::update, read on the user-interface thread by the window's timer.
+using AParameterMirror = std::array<std::atomic<float>, param::Count>;
+
+/// The editor wrapper: creates the editor window inside the host's window, reports its size and
+/// carries parameter changes into the window's mirror. Implemented in src/editor; its
+/// operations are virtual so that the plug-in reaches them without linking that layer.
+class APluginEditor : public AEffEditor {
+public:
+    explicit APluginEditor(APlugin& plugin);
+    /// Frees an open window (editorClosed = 1 first).
+    ~APluginEditor() override;
+
+    /// Top 0, left 0; bottom and right from the window's client size when one exists, else as
+    /// last set (0 before any window). Answers 1.
+    bool getRect(ERect** rect) override;
+    /// Creates the window inside `ptr` on the first open, then shows it with the current values
+    /// and starts its timer. Answers 1; 0 (and nothing open) when no window can be made.
+    bool open(void* ptr) override;
+    /// Frees the window when the last open is matched; below zero stays at zero.
+    void close() override;
+    void idle() override;
+    /// Copies the plug-in's twelve values into the mirror while a window is open. Any thread.
+    virtual void update();
+
+    ERect rect{};
+    int32_t openCount = 0;
+    std::unique_ptr<TPluginEditorWindow> window;
+    void* parentWindow = nullptr;
+    /// The window's parameter mirror. It lives with the wrapper, which outlives every window,
+    /// so that an update racing a close never writes into a freed window.
+    AParameterMirror mirror{};
+
+private:
+    APlugin& plugin;
+    /// Whether `window` exists, for update on other threads.
+    std::atomic<bool> windowOpen{false};
+};
+
 /// One program: twelve parameter values and a name of at most 50 characters.
 struct APluginProgram {
     static constexpr int kNameSize = 51;
@@ -30,7 +77,9 @@ public:
     static constexpr int32_t kNumPrograms = 12;
     static constexpr int32_t kNumParams = param::Count;
 
-    explicit APlugin(audioMasterCallback audioMaster);
+    /// `editorFactory` makes the editor wrapper (the library passes createPluginEditor); without
+    /// one the plug-in has no editor.
+    explicit APlugin(audioMasterCallback audioMaster, APluginEditorFactory editorFactory = nullptr);
     ~APlugin() override;
 
     // ---- Identity & host queries -------------------------------------------------------------
@@ -122,7 +171,16 @@ public:
     /// Parameter waiting for a controller (set by the editor), -1 = not learning.
     std::atomic<int32_t> midiLearnParam{-1};
 
+    // ---- Editor ------------------------------------------------------------------------------
+    /// Set by the wrapper when its window goes, cleared by every open; read by update on any
+    /// thread.
+    std::atomic<bool> editorClosed{false};
+    /// The wrapper set in the constructor, or null.
+    APluginEditor* pluginEditor() const { return static_cast<APluginEditor*>(getEditor()); }
+
 private:
+    friend class APluginEditor;
+
     // Member order matters for destruction: members go in reverse order of declaration, and
     // destruction frees the work buffers, then the programs, then the event pool. Declare the
     // event pool before the programs, and the programs before the work buffers.
@@ -143,6 +201,8 @@ private:
 
     // ---- Parameters & programs ---------------------------------------------------------------
     void createPrograms();
+    /// The wrapper's update, unless its window is closed.
+    void refreshEditor();
     void mapParameter(int32_t index, float value);
     void updateMakeup();
 

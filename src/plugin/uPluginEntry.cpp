@@ -2,14 +2,12 @@
 // and Linux hosts look for first), both undecorated C names; see the export lists beside this
 // file.
 
-#include <memory>
-
-#include "plugin/uPlugin.h"
+#include "editor/APluginEditor.h"
 
 namespace {
 
 AudioEffect* createPlugin(audioMasterCallback audioMaster) {
-    return std::make_unique<APlugin>(audioMaster).release(); // owned by the host's record now
+    return createPluginWithEditor(audioMaster); // owned by the host's record now
 }
 
 } // namespace

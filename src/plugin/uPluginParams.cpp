@@ -46,7 +46,7 @@ void APlugin::setParameter(int32_t index, float value) {
     if (!validIndex(index)) return;
     paramValues[index].store(value, std::memory_order_relaxed);
     programs[curProgram]->values[index].store(value, std::memory_order_relaxed);
-    // The editor wrapper refreshes its window's mirror here once it exists.
+    if (APluginEditor* editor = pluginEditor()) editor->update();
     mapParameter(index, value);
 }
 

@@ -51,18 +51,24 @@ void APlugin::createPrograms() {
     }
 }
 
+void APlugin::refreshEditor() {
+    APluginEditor* editor = pluginEditor();
+    if (editor && !editorClosed.load(std::memory_order_relaxed)) editor->update();
+}
+
 void APlugin::setProgram(int32_t program) {
     if (program < 0 || program >= kNumPrograms) return;
     curProgram = program;
     const APluginProgram& current = *programs[program];
     for (int32_t i = 0; i < kNumParams; ++i)
         setParameter(i, current.values[i].load(std::memory_order_relaxed));
-    // The editor wrapper refreshes its window here once it exists.
+    refreshEditor();
 }
 
 void APlugin::setProgramName(char* name) {
     if (!name) return;
     copyName(programs[curProgram]->name, name);
+    refreshEditor();
 }
 
 void APlugin::getProgramName(char* name) {

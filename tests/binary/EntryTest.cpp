@@ -18,8 +18,8 @@ void expectRecordOfThisPlugin(const AEffect& e) {
     EXPECT_EQ(e.numParams, 12);
     EXPECT_EQ(e.numInputs, 2);
     EXPECT_EQ(e.numOutputs, 2);
-    // HasEditor (1) joins CanMono (8) and CanReplacing (16) once the plug-in has its editor.
-    EXPECT_EQ(e.flags & ~effFlagsHasEditor, effFlagsCanMono | effFlagsCanReplacing);
+    // HasEditor (1), CanMono (8), CanReplacing (16).
+    EXPECT_EQ(e.flags, 25);
     EXPECT_EQ(e.resvd1, 0);
     EXPECT_EQ(e.resvd2, 0);
     EXPECT_EQ(e.initialDelay, 0);

@@ -1,0 +1,396 @@
+#include "editor/uEditor.h"
+
+#include "editor/art/EditorArt.h"
+#include "runtime/Dialogs.h"
+#include "runtime/Shell.h"
+#include "runtime/Streams.h"
+#include "toolkit/cDIBFeatures.h"
+#include "toolkit/cDIBStandardCompressors.h"
+
+#include <cmath>
+
+using platform::TColor;
+using runtime::TComponent;
+using runtime::TMouseButton;
+using runtime::TPersistent;
+using runtime::TShiftState;
+
+namespace {
+
+constexpr TColor kAqua = 0xFFFF00; // framework colours keep red in the low byte
+constexpr TColor kWhite = 0xFFFFFF;
+
+// Figure tops travel from kTopMost (highest value) down to the band's lowest top.
+constexpr int kTopMost = 22;
+constexpr int kEqLowest = 172;
+constexpr int kMixLowest = 182;
+
+// Image-list items: display name and stored transparent colour.
+struct ImageItem {
+    const char* name;
+    TColor transparentColor;
+};
+constexpr ImageItem kImages[editorart::kImageCount] = {
+    {"Wadling", 4539452}, {"EQ", 0},       {"Mix", 0},      {"Compression", 0}, {"Banner", 0},
+    {"Listen", 0},        {"Wadling1", 0}, {"Wadling2", 0}, {"Wadling3", 0},    {"Wadling4", 0},
+};
+
+int roundEven(double value) {
+    return static_cast<int>(std::nearbyint(value));
+}
+
+/// The row of the figure table for a tag: mirror slot in lastTop, lowest top, value scale.
+struct FigureRow {
+    int slot;
+    int lowest;
+    long double scale;
+};
+
+bool figureRow(std::intptr_t tag, FigureRow& row) {
+    switch (tag) {
+    case param::EQLo:
+    case param::EQMid:
+    case param::EQHi:
+        row = {static_cast<int>(tag), kEqLowest, 150.0L};
+        return true;
+    case param::DryWet:
+        row = {3, kMixLowest, 160.0L};
+        return true;
+    default:
+        return false;
+    }
+}
+
+/// (lowest - top) x (1 / scale), the factor in extended precision, the product to float32.
+float valueFromTop(int top, const FigureRow& row) {
+    return static_cast<float>(static_cast<long double>(row.lowest - top) * (1.0L / row.scale));
+}
+
+int topFromValue(float value, const FigureRow& row) {
+    return row.lowest - roundEven(static_cast<double>(value) * static_cast<double>(row.scale));
+}
+
+} // namespace
+
+TPluginEditorWindow::TPluginEditorWindow(TComponent* owner, AParameterMirror& mirror)
+    : TForm(owner), mirror(mirror) {
+    SetName("PluginEditorWindow");
+    SetCaption("Tarvo");
+    SetBorderStyle(runtime::TFormBorderStyle::bsNone);
+    SetBounds(0, 0, kClientWidth, kClientHeight);
+    SetColor(kAqua);
+    // Built whole: assigning the literal trips a false -Wrestrict of GCC 12 (MinGW i686).
+    runtime::TFont font{.Name = std::string("MS Sans Serif")};
+    font.SetSize(8);
+    font.Color = kWhite;
+    SetFont(font);
+    OnCreate = [this](TPersistent* sender) { FormCreate(sender); };
+
+    DIBSettings1 = TComponent::Create<toolkit::TDIBSettings>(this);
+    DIBSettings1->SetName("DIBSettings1");
+    DIBSettings1->SetDIBCompressor(toolkit::kLZHCompressorGUID);
+    buildImageList();
+    buildMenu();
+    buildControls();
+    Updater = TComponent::Create<toolkit::TDIBTimer>(this);
+    Updater->SetName("Updater");
+    Updater->SetInterval(100);
+    Updater->SetOnTimer([this](TPersistent* sender) { UpdaterTimer(sender); });
+}
+
+TPluginEditorWindow::~TPluginEditorWindow() = default;
+
+void TPluginEditorWindow::buildImageList() {
+    DIBImageList1 = TComponent::Create<toolkit::TDIBImageList>(this);
+    DIBImageList1->SetName("DIBImageList1");
+    for (int i = 0; i < editorart::kImageCount; ++i) {
+        toolkit::TDIBImagesItem* item = DIBImageList1->DIBImages().Add();
+        item->SetDisplayName(kImages[i].name);
+        item->SetImageRetrieval(toolkit::irInternal);
+        toolkit::TMemoryDIB& dib = item->DIB();
+        dib.BeginUpdate();
+        dib.SetAngle(0);
+        dib.SetAutoSize(false);
+        dib.SetMasked(true);
+        dib.SetOpacity(255);
+        dib.SetScale(100.0L);
+        dib.SetTransparent(false);
+        dib.SetTransparentMode(toolkit::tmAuto);
+        dib.SetTransparentColor(kImages[i].transparentColor);
+        const auto packed = editorart::packedImage(i);
+        runtime::TReadOnlyMemoryStream stream(packed.data(), packed.size());
+        dib.ReadData(stream);
+        dib.EndUpdate();
+    }
+}
+
+void TPluginEditorWindow::buildMenu() {
+    mnuSqzy = TComponent::Create<runtime::TPopupMenu>(this);
+    mnuSqzy->SetName("mnuSqzy");
+    mnuSqzy->OnPopup = [this](TPersistent* sender) { mnuSqzyPopup(sender); };
+    const auto item = [this](runtime::TMenuItem* parent, const char* name, const char* caption,
+                             std::intptr_t tag) {
+        auto* made = TComponent::Create<runtime::TMenuItem>(this);
+        made->SetName(name);
+        made->SetCaption(caption);
+        made->SetTag(tag);
+        parent->Add(made);
+        return made;
+    };
+    runtime::TMenuItem* root = mnuSqzy->Items();
+    const char* names[] = {"mnuSqeezy1", "mnuSqeezy2", "mnuSqeezy3", "mnuSqeezy4", "mnuSqeezy5"};
+    const char* captions[] = {"Feathered", "Down", "Quacky", "Fuzzy", "Ugly"};
+    runtime::TMenuItem** slots[] = {&mnuSqeezy1, &mnuSqeezy2, &mnuSqeezy3, &mnuSqeezy4,
+                                    &mnuSqeezy5};
+    for (int k = 0; k < 5; ++k) {
+        runtime::TMenuItem* radio = item(root, names[k], captions[k], k);
+        radio->SetRadioItem(true);
+        radio->SetGroupIndex(1);
+        radio->OnClick = [this](TPersistent* sender) { mnuSqeezy1Click(sender); };
+        *slots[k] = radio;
+    }
+    mnuSqeezy1->SetChecked(true);
+    mnuMIDISplit = item(root, "mnuMIDISplit", "-", 0);
+    mnuMIDI = item(root, "mnuMIDI", "MIDI", 0);
+    const auto learnClick = [this](TPersistent* sender) { mnuitmMIDILearnClick(sender); };
+    mnuitmMIDILearn = item(mnuMIDI, "mnuitmMIDILearn", "MIDI Learn", 0);
+    mnuitmShowMIDImap = item(mnuMIDI, "mnuitmShowMIDImap", "Show MIDI Mapping", 1);
+    mnuitmResetMIDILearning = item(mnuMIDI, "mnuitmResetMIDILearning", "Reset MIDI Learning", 2);
+    mnuitmRestoreDefaultMIDIMapping =
+        item(mnuMIDI, "mnuitmRestoreDefaultMIDIMapping", "Restore Default MIDI Mapping", 3);
+    for (runtime::TMenuItem* midi : {mnuitmMIDILearn, mnuitmShowMIDImap, mnuitmResetMIDILearning,
+                                     mnuitmRestoreDefaultMIDIMapping})
+        midi->OnClick = learnClick;
+}
+
+void TPluginEditorWindow::buildControls() {
+    DIBContainer1 = TComponent::Create<toolkit::TDIBContainer>(this);
+    DIBContainer1->SetName("DIBContainer1");
+    DIBContainer1->SetParent(this);
+    DIBContainer1->SetBounds(0, 0, 491, 323);
+    DIBContainer1->SetBorderDrawPosition(toolkit::bdOverControls);
+    DIBContainer1->OnClick = [this](TPersistent* sender) { DIBContainer1Click(sender); };
+
+    const auto mouseDown = [this](TPersistent* sender, TMouseButton button, TShiftState shift,
+                                  int x, int y) { EQsMouseDown(sender, button, shift, x, y); };
+    const auto place = [this](toolkit::TCustomDIBControl* control, const char* name, int left,
+                              int top, int width, int height, std::intptr_t tag) {
+        control->SetName(name);
+        control->SetBounds(left, top, width, height);
+        control->SetTag(tag);
+        control->SetDIBImageList(DIBImageList1);
+        control->SetDIBTabOrder(-1);
+        control->SetPopupMenu(mnuSqzy);
+    };
+    const auto image = [&](const char* name, int left, int top, int width, int height, int index,
+                           std::intptr_t tag) {
+        auto* made = TComponent::Create<toolkit::TDIBImage>(this);
+        place(made, name, left, top, width, height, tag);
+        made->IndexMain()->SetDIBIndex(index);
+        made->SetAutoSize(true);
+        return made;
+    };
+    const auto figure = [&](const char* name, int left, int top, int width, int height, int index,
+                            std::intptr_t tag, bool resets) {
+        toolkit::TDIBImage* made = image(name, left, top, width, height, index, tag);
+        auto* move =
+            static_cast<toolkit::TMoveableDIB*>(DIBFeaturesOf(*made).AddFeature("TMoveableDIB"));
+        move->SetAllowHorizontal(false);
+        move->SetAllowVertical(true);
+        move->SetBorderSize(0);
+        move->SetMouseButtons(toolkit::MouseButtonBit(TMouseButton::mbLeft));
+        move->SetSnapSize(1);
+        made->OnMouseDown = [this](TPersistent* s, TMouseButton b, TShiftState sh, int x, int y) {
+            Duck1MouseDown(s, b, sh, x, y);
+        };
+        made->OnMouseMove = [this](TPersistent* s, TShiftState sh, int x, int y) {
+            Duck1MouseMove(s, sh, x, y);
+        };
+        made->OnMouseUp = [this](TPersistent* s, TMouseButton b, TShiftState sh, int x, int y) {
+            Duck1MouseUp(s, b, sh, x, y);
+        };
+        if (resets) made->OnDblClick = [this](TPersistent* s) { Duck1DblClick(s); };
+        return made;
+    };
+
+    kbComp = TComponent::Create<toolkit::TDIBKnob>(this);
+    place(kbComp, "kbComp", 0, 0, 491, 323, param::Squeeze);
+    kbComp->IndexMain()->SetDIBIndex(0);
+    kbComp->SetMin(0);
+    kbComp->SetMax(400);
+    kbComp->SetNumGlyphs(27);
+    kbComp->SetPageSize(5);
+    kbComp->SetSmallChange(1);
+    kbComp->SetPosition(0);
+    kbComp->SetUseFineTune(true);
+    kbComp->OnChange = [this](TPersistent* sender) { kbCompChange(sender); };
+    kbComp->OnMouseDown = mouseDown;
+
+    DIBImage1 = TComponent::Create<toolkit::TDIBImage>(this);
+    place(DIBImage1, "DIBImage1", 0, 0, 490, 21, 0);
+    DIBImage1->SetPopupMenu(nullptr);
+    DIBImage1->SetOpacity(0);
+    DIBImage1->SetAutoSize(false);
+
+    EQs = image("EQs", 25, 7, 128, 222, 1, param::EQLo);
+    EQs->OnMouseDown = mouseDown;
+    Mix = image("Mix", 433, 7, 34, 222, 2, -1);
+    Mix->OnMouseDown = mouseDown;
+    Banner = image("Banner", 4, 268, 482, 56, 4, -1);
+    Banner->OnMouseDown = mouseDown;
+
+    btnListen = TComponent::Create<toolkit::TDIBGlyphButton>(this);
+    place(btnListen, "btnListen", 120, 235, 63, 37, param::EQListen);
+    btnListen->Glyph()->SetDIBIndex(5);
+    btnListen->SetGroup(1);
+    btnListen->SetToggleDown(true);
+    btnListen->SetNumGlyphs(2);
+    btnListen->OnClick = [this](TPersistent* sender) { btnListenClick(sender); };
+    btnListen->OnMouseDown = mouseDown;
+
+    Duck1 = figure("Duck1", 118, 22, 46, 58, 6, param::EQHi, true);
+    Duck2 = figure("Duck2", 69, 22, 50, 66, 7, param::EQMid, true);
+    Duck3 = figure("Duck3", 17, 23, 44, 58, 8, param::EQLo, true);
+    Duck4 = figure("Duck4", 426, 182, 48, 50, 9, param::DryWet, false);
+    Compression = image("Compression", 276, 7, 44, 12, 3, param::EQLo);
+    Compression->OnMouseDown = mouseDown;
+
+    // Loading a form ends with Loaded on every component: auto sizes and features apply.
+    for (int i = 0; i < ComponentCount(); ++i)
+        if (TComponent* component = Components(i)) component->Loaded();
+}
+
+// ---- Handlers --------------------------------------------------------------------------------
+
+void TPluginEditorWindow::FormCreate(TPersistent*) {
+    dragging = false;
+    lastTop.fill(0);
+    lastSkweezy = 0;
+    lastTag = -1;
+}
+
+void TPluginEditorWindow::WMEraseBkgnd(runtime::TMessage& message) {
+    message.Result = 0;
+}
+
+void TPluginEditorWindow::EQsMouseDown(TPersistent* sender, TMouseButton, TShiftState, int, int) {
+    lastTag = static_cast<std::int32_t>(static_cast<TComponent*>(sender)->Tag());
+}
+
+void TPluginEditorWindow::Duck1MouseDown(TPersistent* sender, TMouseButton, TShiftState, int, int) {
+    dragging = true;
+    lastTag = static_cast<std::int32_t>(static_cast<TComponent*>(sender)->Tag());
+}
+
+void TPluginEditorWindow::Duck1MouseUp(TPersistent*, TMouseButton, TShiftState, int, int) {
+    dragging = false;
+}
+
+void TPluginEditorWindow::Duck1MouseMove(TPersistent* sender, TShiftState, int, int) {
+    if (!dragging) return;
+    auto* figure = static_cast<runtime::TControl*>(sender);
+    const std::intptr_t tag = figure->Tag();
+    const int lowest = tag == param::DryWet ? kMixLowest : kEqLowest;
+    if (figure->Top() < kTopMost) figure->SetTop(kTopMost);
+    if (figure->Top() > lowest) figure->SetTop(lowest);
+    FigureRow row;
+    if (!figureRow(tag, row)) return;
+    const int top = figure->Top();
+    if (top == lastTop[row.slot]) return;
+    if (plugin) plugin->setParameterAutomated(static_cast<int32_t>(tag), valueFromTop(top, row));
+    lastTop[row.slot] = top;
+}
+
+void TPluginEditorWindow::Duck1DblClick(TPersistent* sender) {
+    if (plugin)
+        plugin->setParameterAutomated(static_cast<int32_t>(static_cast<TComponent*>(sender)->Tag()),
+                                      0.5f);
+}
+
+void TPluginEditorWindow::kbCompChange(TPersistent*) {
+    if (updating || !plugin) return;
+    plugin->setParameterAutomated(
+        param::Squeeze, static_cast<float>(static_cast<long double>(kbComp->Position()) * 0.0025L));
+}
+
+void TPluginEditorWindow::btnListenClick(TPersistent*) {
+    if (updating || !plugin) return;
+    const float value = btnListen->Down() ? 0.0f : 1.0f;
+    mirror[param::EQListen].store(value, std::memory_order_relaxed);
+    plugin->setParameterAutomated(param::EQListen, value);
+}
+
+void TPluginEditorWindow::checkSkweezy(int k) {
+    runtime::TMenuItem* items[] = {mnuSqeezy1, mnuSqeezy2, mnuSqeezy3, mnuSqeezy4, mnuSqeezy5};
+    for (int i = 0; i < 5; ++i)
+        items[i]->SetChecked(i == k);
+}
+
+void TPluginEditorWindow::mnuSqeezy1Click(TPersistent* sender) {
+    if (updating || !plugin) return;
+    const auto k = static_cast<std::int32_t>(static_cast<TComponent*>(sender)->Tag());
+    if (k == lastSkweezy) return;
+    lastSkweezy = k;
+    plugin->setParameterAutomated(param::Skweezy, static_cast<float>(k) / 4.0f);
+    checkSkweezy(k);
+}
+
+void TPluginEditorWindow::mnuSqzyPopup(TPersistent*) {
+    mnuMIDISplit->SetVisible(lastTag >= 0);
+    mnuMIDI->SetVisible(mnuMIDISplit->Visible());
+}
+
+void TPluginEditorWindow::mnuitmMIDILearnClick(TPersistent* sender) {
+    if (!plugin) return;
+    switch (static_cast<TComponent*>(sender)->Tag()) {
+    case 0:
+        plugin->midiLearnParam.store(lastTag, std::memory_order_relaxed);
+        break;
+    case 1:
+        runtime::MessageBox(plugin->getMidiMapText(), APlugin::kEffectName, runtime::MB_OK, this);
+        break;
+    case 2:
+        plugin->clearMidiMap();
+        break;
+    case 3:
+        plugin->setDefaultMidiMap();
+        break;
+    default:
+        break;
+    }
+}
+
+void TPluginEditorWindow::DIBContainer1Click(TPersistent*) {
+    runtime::ShellOpen(kMakerWebAddress, this);
+}
+
+void TPluginEditorWindow::UpdaterTimer(TPersistent*) {
+    // Cleared on every way out: a tick that fails must not leave the handlers switched off.
+    struct Updating {
+        bool& flag;
+        explicit Updating(bool& f) : flag(f) { flag = true; }
+        ~Updating() { flag = false; }
+    } scope(updating);
+    const auto value = [this](int index) { return mirror[index].load(std::memory_order_relaxed); };
+    const auto follow = [&](toolkit::TDIBImage* figure, int index) {
+        FigureRow row;
+        figureRow(index, row);
+        const int top = topFromValue(value(index), row);
+        if (top == lastTop[row.slot]) return;
+        lastTop[row.slot] = top;
+        figure->SetTop(top);
+    };
+    follow(Duck3, param::EQLo);
+    follow(Duck2, param::EQMid);
+    follow(Duck1, param::EQHi);
+    const int position = roundEven(static_cast<double>(value(param::Squeeze)) * 400.0);
+    if (position != kbComp->Position()) kbComp->SetPosition(position);
+    follow(Duck4, param::DryWet);
+    const bool down = value(param::EQListen) > 0.5f;
+    if (down != btnListen->Down()) btnListen->SetDown(down);
+    const int k = roundEven(static_cast<double>(value(param::Skweezy)) * 4.0);
+    if (k != lastSkweezy) {
+        lastSkweezy = k;
+        checkSkweezy(k);
+    }
+}

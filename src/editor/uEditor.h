@@ -1,0 +1,105 @@
+#pragma once
+// The editor window: a borderless 490 x 322 form holding one container of bitmap controls. The
+// big knob is the picture itself (27 frames, "Squeeze"); four figures are dragged like faders
+// (the three EQ bands and the mix); a toggle button switches listening; a popup menu chooses
+// the compression character and the MIDI functions. The window writes parameters only through
+// setParameterAutomated and follows the plug-in through a mirror of the twelve values that its
+// 100 ms timer reads.
+
+#include "plugin/uPlugin.h"
+#include "runtime/Forms.h"
+#include "runtime/Menus.h"
+#include "toolkit/cDIBGlyphButton.h"
+#include "toolkit/cDIBImage.h"
+#include "toolkit/cDIBImageList.h"
+#include "toolkit/cDIBKnob.h"
+#include "toolkit/cDIBPanel.h"
+#include "toolkit/cDIBSettings.h"
+#include "toolkit/cDIBTimer.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+/// The maker's web page, opened by a click on the window.
+inline constexpr const char* kMakerWebAddress = "https://reedmoor.example/wadling";
+
+class TPluginEditorWindow : public runtime::TForm {
+public:
+    static constexpr int kClientWidth = 490;
+    static constexpr int kClientHeight = 322;
+
+    /// Builds the form and every component; `mirror` is read by the timer (see APluginEditor).
+    TPluginEditorWindow(runtime::TComponent* owner, AParameterMirror& mirror);
+    ~TPluginEditorWindow() override;
+    std::string ClassName() const override { return "TPluginEditorWindow"; }
+
+    // ---- Components, in creation order.
+    toolkit::TDIBSettings* DIBSettings1 = nullptr;
+    toolkit::TDIBImageList* DIBImageList1 = nullptr;
+    runtime::TPopupMenu* mnuSqzy = nullptr;
+    runtime::TMenuItem* mnuSqeezy1 = nullptr;
+    runtime::TMenuItem* mnuSqeezy2 = nullptr;
+    runtime::TMenuItem* mnuSqeezy3 = nullptr;
+    runtime::TMenuItem* mnuSqeezy4 = nullptr;
+    runtime::TMenuItem* mnuSqeezy5 = nullptr;
+    runtime::TMenuItem* mnuMIDISplit = nullptr;
+    runtime::TMenuItem* mnuMIDI = nullptr;
+    runtime::TMenuItem* mnuitmMIDILearn = nullptr;
+    runtime::TMenuItem* mnuitmShowMIDImap = nullptr;
+    runtime::TMenuItem* mnuitmResetMIDILearning = nullptr;
+    runtime::TMenuItem* mnuitmRestoreDefaultMIDIMapping = nullptr;
+    toolkit::TDIBContainer* DIBContainer1 = nullptr;
+    toolkit::TDIBKnob* kbComp = nullptr;
+    toolkit::TDIBImage* DIBImage1 = nullptr;
+    toolkit::TDIBImage* EQs = nullptr;
+    toolkit::TDIBImage* Mix = nullptr;
+    toolkit::TDIBImage* Banner = nullptr;
+    toolkit::TDIBGlyphButton* btnListen = nullptr;
+    toolkit::TDIBImage* Duck1 = nullptr;
+    toolkit::TDIBImage* Duck2 = nullptr;
+    toolkit::TDIBImage* Duck3 = nullptr;
+    toolkit::TDIBImage* Duck4 = nullptr;
+    toolkit::TDIBImage* Compression = nullptr;
+    toolkit::TDIBTimer* Updater = nullptr;
+
+    // ---- Handlers.
+    void FormCreate(runtime::TPersistent* sender);
+    void EQsMouseDown(runtime::TPersistent* sender, runtime::TMouseButton button,
+                      runtime::TShiftState shift, int x, int y);
+    void Duck1MouseDown(runtime::TPersistent* sender, runtime::TMouseButton button,
+                        runtime::TShiftState shift, int x, int y);
+    void Duck1MouseUp(runtime::TPersistent* sender, runtime::TMouseButton button,
+                      runtime::TShiftState shift, int x, int y);
+    void Duck1MouseMove(runtime::TPersistent* sender, runtime::TShiftState shift, int x, int y);
+    void Duck1DblClick(runtime::TPersistent* sender);
+    void kbCompChange(runtime::TPersistent* sender);
+    void btnListenClick(runtime::TPersistent* sender);
+    void mnuSqeezy1Click(runtime::TPersistent* sender);
+    void mnuSqzyPopup(runtime::TPersistent* sender);
+    void mnuitmMIDILearnClick(runtime::TPersistent* sender);
+    void DIBContainer1Click(runtime::TPersistent* sender);
+    void UpdaterTimer(runtime::TPersistent* sender);
+
+    // ---- Window state.
+    /// Set by the wrapper when it creates the window; not owned.
+    APlugin* plugin = nullptr;
+    bool dragging = false;
+    /// Last top set or sent, in the order EQLo (Duck3), EQMid (Duck2), EQHi (Duck1), Dry/Wet
+    /// (Duck4).
+    std::array<std::int32_t, 4> lastTop{};
+    std::int32_t lastSkweezy = 0;
+    std::int32_t lastTag = -1;
+    bool updating = false;
+    AParameterMirror& mirror;
+
+protected:
+    /// Erases nothing: the container paints every pixel.
+    void WMEraseBkgnd(runtime::TMessage& message) override;
+
+private:
+    void buildImageList();
+    void buildMenu();
+    void buildControls();
+    void checkSkweezy(int k);
+};
