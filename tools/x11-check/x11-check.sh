@@ -18,7 +18,7 @@ fi
 if [ -z "${X11_CHECK_INNER:-}" ]; then
     # A fresh server for each try: a server that failed to start gets another chance.
     for attempt in 1 2 3; do
-        X11_CHECK_INNER=1 timeout 110 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build"
+        X11_CHECK_INNER=1 timeout 110 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" "$0" "$build"
         rc=$?
         [ $rc -ne 2 ] && exit $rc
         echo "x11-check: the X server did not come up (attempt $attempt)"
