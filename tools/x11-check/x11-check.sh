@@ -26,8 +26,11 @@ if [ -z "${X11_CHECK_INNER:-}" ]; then
     exit 1
 fi
 
+failures=0
+scenario() { # scenario <shm|plain>
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+if [ "$1" = plain ]; then export WADLING_X11_NO_SHM=1; else unset WADLING_X11_NO_SHM; fi
+echo "--- blit path: $1"
 "$program" "$work" 60 >"$work/log" 2>&1 &
 pid=$!
 for _ in $(seq 100); do
@@ -40,7 +43,11 @@ if ! grep -q '^READY' "$work/log"; then
     exit 2
 fi
 read -r _ window X Y W H < <(grep '^READY' "$work/log")
-failures=0
+# The shared-memory path holds a segment of the program's own while the window is open.
+if ipcs -m -p | awk -v p=$pid '$3 == p { found = 1 } END { exit !found }'; then shm=yes; else shm=no; fi
+if [ "$1" = shm ]; then want=yes; else want=no; fi
+if [ $shm = $want ]; then echo "PASS shared-memory segment in use: $shm"; else
+    echo "FAIL shared-memory segment in use: $shm"; failures=$((failures + 1)); fi
 expect() { # expect <description> <grep pattern>
     for _ in $(seq 30); do
         grep -qE "$2" "$work/log" && { echo "PASS $1"; return; }
@@ -88,10 +95,21 @@ expect "Escape dismisses the menu" '^MENU 0$'
 touch "$work/done"
 wait $pid
 rc=$?
-cat "$work/log" | grep -E '^(PASS|FAIL|FIGURE|END)'
+grep -E '^(PASS|FAIL|FIGURE|END)' "$work/log"
 [ $rc -ne 0 ] && failures=$((failures + 1))
+# No segment outlives the program.
+if ipcs -m -p | awk -v p=$pid '$3 == p { found = 1 } END { exit !found }'; then
+    echo "FAIL a shared-memory segment was left behind"; failures=$((failures + 1)); fi
 if [ $failures -ne 0 ]; then
-    echo "x11-check: $failures failures"; mkdir -p /tmp/x11-check-last; cp "$work"/* /tmp/x11-check-last/
+    mkdir -p /tmp/x11-check-last; cp "$work"/* /tmp/x11-check-last/
+fi
+rm -rf "$work"
+}
+
+scenario shm
+scenario plain
+if [ $failures -ne 0 ]; then
+    echo "x11-check: $failures failures (files of the last failing run in /tmp/x11-check-last)"
     exit 1
 fi
 echo "x11-check: all passed"
