@@ -100,7 +100,7 @@ grep -E '^(PASS|FAIL|FIGURE|END)' "$work/log"
 # No segment outlives the program.
 if ipcs -m -p | awk -v p=$pid '$3 == p { found = 1 } END { exit !found }'; then
     echo "FAIL a shared-memory segment was left behind"; failures=$((failures + 1)); fi
-if [ $failures -ne 0 ]; then
+if [ $failures -ne 0 ] || [ -n "${X11_CHECK_KEEP:-}" ]; then
     mkdir -p /tmp/x11-check-last; cp "$work"/* /tmp/x11-check-last/
 fi
 rm -rf "$work"

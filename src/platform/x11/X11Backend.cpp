@@ -9,6 +9,9 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/keysym.h>
+#if defined(WADLING_HAVE_XFT)
+#include <X11/Xft/Xft.h>
+#endif
 #include <poll.h>
 #include <spawn.h>
 #include <sys/ipc.h>
@@ -1021,6 +1024,43 @@ std::uint32_t rgb(std::uint32_t value) {
     return ((value & 0xFF) << 16) | (value & 0xFF00) | ((value >> 16) & 0xFF);
 }
 
+struct Popup;
+
+// The system font of menus and message boxes while one is open (null: the built-in font).
+#if defined(WADLING_HAVE_XFT)
+XftFont* uiFont = nullptr;
+Display* uiFontDisplay = nullptr;
+#endif
+
+void openUiFont(Display* display, int screen) {
+#if defined(WADLING_HAVE_XFT)
+    // 8 pt at 96 dots per inch; fontconfig picks the nearest sans-serif face it has.
+    uiFont = XftFontOpenName(display, screen, "sans-serif:pixelsize=11:antialias=true");
+    uiFontDisplay = uiFont != nullptr ? display : nullptr;
+#else
+    (void)display;
+    (void)screen;
+#endif
+}
+
+void closeUiFont() {
+#if defined(WADLING_HAVE_XFT)
+    if (uiFont != nullptr) XftFontClose(uiFontDisplay, uiFont);
+    uiFont = nullptr;
+    uiFontDisplay = nullptr;
+#endif
+}
+
+bool haveUiFont() {
+#if defined(WADLING_HAVE_XFT)
+    return uiFont != nullptr;
+#else
+    return false;
+#endif
+}
+
+void drawSystemTexts(Popup& popup);
+
 // A top-level window of ours outside the window list: an override-redirect popup or a dialog.
 struct Popup {
     Display* display = nullptr;
@@ -1029,6 +1069,12 @@ struct Popup {
     PixelSurface* surface = nullptr;
     std::uint8_t* bits = nullptr;
     XImage* image = nullptr;
+    struct Text {
+        int x, y;
+        std::string text;
+        std::uint32_t colour;
+    };
+    std::vector<Text> texts; ///< drawn with the system font over the picture
 
     bool open(X11Backend& backend, int px, int py, int w, int h, bool overrideRedirect) {
         display = backend.ensureDisplay();
@@ -1076,6 +1122,7 @@ struct Popup {
         ErrorTrap trap(display);
         XPutImage(display, id, DefaultGC(display, DefaultScreen(display)), image, 0, 0, 0, 0,
                   static_cast<unsigned>(width), static_cast<unsigned>(height));
+        drawSystemTexts(*this);
         XFlush(display);
     }
 
@@ -1104,6 +1151,55 @@ SurfaceFont menuFont(std::uint32_t colour) {
     return font;
 }
 
+void textExtent(const std::string& text, int& width, int& height) {
+#if defined(WADLING_HAVE_XFT)
+    if (uiFont != nullptr) {
+        XGlyphInfo info{};
+        XftTextExtentsUtf8(uiFontDisplay, uiFont, reinterpret_cast<const FcChar8*>(text.data()),
+                           static_cast<int>(text.size()), &info);
+        width = info.xOff;
+        height = uiFont->ascent + uiFont->descent;
+        return;
+    }
+#endif
+    surfaceTextExtent(nullptr, text, menuFont(0), width, height);
+}
+
+// Text with its top left corner at (x, y): the system font after the picture, else built in.
+void drawText(Popup& popup, int x, int y, const std::string& text, std::uint32_t colour) {
+    if (haveUiFont())
+        popup.texts.push_back({x, y, text, colour});
+    else
+        surfaceText(popup.surface, x, y, text, menuFont(colour));
+}
+
+void drawSystemTexts(Popup& popup) {
+#if defined(WADLING_HAVE_XFT)
+    if (uiFont == nullptr || popup.texts.empty()) return;
+    Display* d = popup.display;
+    const int screen = DefaultScreen(d);
+    XftDraw* draw =
+        XftDrawCreate(d, popup.id, DefaultVisual(d, screen), DefaultColormap(d, screen));
+    if (draw == nullptr) return;
+    for (const Popup::Text& t : popup.texts) {
+        XRenderColor c{static_cast<unsigned short>((t.colour & 0xFF) * 0x101),
+                       static_cast<unsigned short>(((t.colour >> 8) & 0xFF) * 0x101),
+                       static_cast<unsigned short>(((t.colour >> 16) & 0xFF) * 0x101), 0xFFFF};
+        XftColor colour{};
+        if (!XftColorAllocValue(d, DefaultVisual(d, screen), DefaultColormap(d, screen), &c,
+                                &colour))
+            continue;
+        XftDrawStringUtf8(draw, &colour, uiFont, t.x, t.y + uiFont->ascent,
+                          reinterpret_cast<const FcChar8*>(t.text.data()),
+                          static_cast<int>(t.text.size()));
+        XftColorFree(d, DefaultVisual(d, screen), DefaultColormap(d, screen), &colour);
+    }
+    XftDrawDestroy(draw);
+#else
+    (void)popup;
+#endif
+}
+
 struct MenuLevel {
     const std::vector<MenuEntry>* entries = nullptr;
     Popup popup;
@@ -1117,6 +1213,7 @@ bool selectable(const MenuEntry& e) {
 
 void drawLevel(MenuLevel& level) {
     PixelSurface* s = level.popup.surface;
+    level.popup.texts.clear();
     const int w = level.popup.width, h = level.popup.height;
     surfaceFillRect(s, 0, 0, w, h, rgb(kMenuFace));
     surfaceLine(s, 0, 0, w - 1, 0, rgb(kMenuBorder));
@@ -1138,9 +1235,9 @@ void drawLevel(MenuLevel& level) {
                                               : kMenuText;
         surfaceFillRect(s, 1, top, w - 1, top + kItemHeight, rgb(face));
         int tw = 0, th = 0;
-        surfaceTextExtent(s, e.caption, menuFont(text), tw, th);
+        textExtent(e.caption, tw, th);
         const int ty = top + (kItemHeight - th) / 2;
-        surfaceText(s, kMarkWidth + 2, ty, e.caption, menuFont(text));
+        drawText(level.popup, kMarkWidth + 2, ty, e.caption, text);
         if (e.checked) {
             const int cx = kMarkWidth / 2 + 1, cy = top + kItemHeight / 2;
             if (e.radio) {
@@ -1174,7 +1271,7 @@ bool openLevel(X11Backend& backend, std::vector<std::unique_ptr<MenuLevel>>& lev
             continue;
         }
         int tw = 0, th = 0;
-        surfaceTextExtent(nullptr, e.caption, menuFont(0), tw, th);
+        textExtent(e.caption, tw, th);
         width = std::max(width, kMarkWidth + tw + kArrowWidth + 12);
         height += kItemHeight;
     }
@@ -1221,8 +1318,10 @@ int X11Backend::trackPopupMenu(WindowHandle, int x, int y, const std::vector<Men
     if (items.empty()) return 0;
     Display* display = ensureDisplay();
     if (display == nullptr) return 0;
+    openUiFont(display, screen());
     std::vector<std::unique_ptr<MenuLevel>> levels;
     if (!openLevel(*this, levels, items, x, y)) {
+        closeUiFont();
         releaseDisplay();
         return 0;
     }
@@ -1369,6 +1468,7 @@ int X11Backend::trackPopupMenu(WindowHandle, int x, int y, const std::vector<Men
         (void)depth;
     }
     closeFrom(0);
+    closeUiFont();
     {
         ErrorTrap trap(display);
         XUngrabPointer(display, CurrentTime);
@@ -1386,8 +1486,9 @@ int X11Backend::messageBox(WindowHandle owner, const std::string& text, const st
     const int okAnswer = style == MB_YESNO || style == MB_YESNOCANCEL ? IDYES : IDOK;
     const int escapeAnswer = style == MB_OK ? IDOK : style == MB_YESNO ? IDNO : IDCANCEL;
     const std::string button = okAnswer == IDYES ? "Yes" : "OK";
+    openUiFont(display, screen());
     int tw = 0, th = 0;
-    surfaceTextExtent(nullptr, text, menuFont(0), tw, th);
+    textExtent(text, tw, th);
     const int width = std::max(200, tw + 40), height = th + 70;
     const int buttonW = 80, buttonH = 24;
     const TRect buttonRect{(width - buttonW) / 2, height - buttonH - 12, (width + buttonW) / 2,
@@ -1396,6 +1497,7 @@ int X11Backend::messageBox(WindowHandle owner, const std::string& text, const st
         y = (DisplayHeight(display, screen()) - height) / 2;
     Popup box;
     if (!box.open(*this, x, y, width, height, false)) {
+        closeUiFont();
         releaseDisplay();
         return 0;
     }
@@ -1423,16 +1525,16 @@ int X11Backend::messageBox(WindowHandle owner, const std::string& text, const st
         XSetWMNormalHints(display, box.id, &hints);
     }
     auto draw = [&](bool pressed) {
+        box.texts.clear();
         surfaceFillRect(box.surface, 0, 0, width, height, rgb(kMenuFace));
-        surfaceText(box.surface, 20, 20, text, menuFont(kMenuText));
+        drawText(box, 20, 20, text, kMenuText);
         surfaceFillRect(box.surface, buttonRect.Left, buttonRect.Top, buttonRect.Right,
                         buttonRect.Bottom, rgb(kMenuBorder));
         surfaceFillRect(box.surface, buttonRect.Left + 1, buttonRect.Top + 1, buttonRect.Right - 1,
                         buttonRect.Bottom - 1, rgb(pressed ? 0xD0D0D0 : 0xE8E8E8));
         int bw = 0, bh = 0;
-        surfaceTextExtent(box.surface, button, menuFont(0), bw, bh);
-        surfaceText(box.surface, (width - bw) / 2, buttonRect.Top + (buttonH - bh) / 2, button,
-                    menuFont(kMenuText));
+        textExtent(button, bw, bh);
+        drawText(box, (width - bw) / 2, buttonRect.Top + (buttonH - bh) / 2, button, kMenuText);
         box.show();
     };
     box.map();
@@ -1490,6 +1592,7 @@ int X11Backend::messageBox(WindowHandle owner, const std::string& text, const st
         }
     }
     box.close();
+    closeUiFont();
     releaseDisplay();
     return answer;
 }
