@@ -80,6 +80,14 @@ public:
             std::fflush(stdout);
             break;
         }
+        case WM_MBUTTONUP: {
+            const int answer = b.messageBox(window, "Preset saved.", "x11-check", MB_OKCANCEL);
+            const bool opened = b.shellOpen(window, "https://example.org/a b?c=1&d");
+            const bool refused = !b.shellOpen(window, "--help");
+            std::printf("BOX %d OPEN %d REFUSED %d\n", answer, opened ? 1 : 0, refused ? 1 : 0);
+            std::fflush(stdout);
+            break;
+        }
         case WM_CAPTURECHANGED:
             log("CAPTURECHANGED", 0, 0);
             break;

@@ -31,7 +31,11 @@ scenario() { # scenario <shm|plain>
 work=$(mktemp -d)
 if [ "$1" = plain ]; then export WADLING_X11_NO_SHM=1; else unset WADLING_X11_NO_SHM; fi
 echo "--- blit path: $1"
-"$program" "$work" 60 >"$work/log" 2>&1 &
+# A stand-in for xdg-open that records the address it was given.
+mkdir -p "$work/bin"
+printf '#!/bin/sh\nprintf "%%s" "$1" > "%s/opened"\n' "$work" > "$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+PATH="$work/bin:$PATH" "$program" "$work" 60 >"$work/log" 2>&1 &
 pid=$!
 for _ in $(seq 100); do
     grep -q '^READY\|^FAIL' "$work/log" && break
@@ -92,6 +96,16 @@ xdotool mousemove $((X + 200)) $((Y + 150)) click 3
 sleep 0.4
 xdotool key Escape
 expect "Escape dismisses the menu" '^MENU 0$'
+# The message box answers Return with its first button; the web page opens without a shell.
+xdotool mousemove $((X + 300)) $((Y + 200)) click 2
+sleep 0.5
+xdotool key Return
+expect "the message box answers OK, the address is handed over, an option is refused" \
+    '^BOX 1 OPEN 1 REFUSED 1$'
+for _ in $(seq 20); do [ -s "$work/opened" ] && break; sleep 0.1; done
+if [ "$(cat "$work/opened" 2>/dev/null)" = "https://example.org/a b?c=1&d" ]; then
+    echo "PASS xdg-open got the address as one argument"; else
+    echo "FAIL xdg-open got: $(cat "$work/opened" 2>/dev/null)"; failures=$((failures + 1)); fi
 touch "$work/done"
 wait $pid
 rc=$?
@@ -101,7 +115,7 @@ grep -E '^(PASS|FAIL|FIGURE|END)' "$work/log"
 if ipcs -m -p | awk -v p=$pid '$3 == p { found = 1 } END { exit !found }'; then
     echo "FAIL a shared-memory segment was left behind"; failures=$((failures + 1)); fi
 if [ $failures -ne 0 ] || [ -n "${X11_CHECK_KEEP:-}" ]; then
-    mkdir -p /tmp/x11-check-last; cp "$work"/* /tmp/x11-check-last/
+    mkdir -p /tmp/x11-check-last; cp -r "$work"/* /tmp/x11-check-last/
 fi
 rm -rf "$work"
 }
