@@ -726,11 +726,14 @@ private:
                         static_cast<char*>(shmat(w.shm.shmid, nullptr, 0));
                     if (w.shm.shmaddr != reinterpret_cast<char*>(-1)) {
                         w.shm.readOnly = True;
-                        // A real attach under its own trap: remote servers refuse it late.
+                        // A real attach, its answer awaited: remote servers refuse it late.
                         ErrorTrap probe(display_);
+                        const int earlier = trapError;
+                        trapError = 0;
                         XShmAttach(display_, &w.shm);
                         XSync(display_, False);
-                        const bool ok = probe.finish() == 0 && trapError == 0;
+                        const bool ok = trapError == 0;
+                        trapError = earlier; // the probe's refusal is handled here
                         // Marked for removal now: it goes when the last user detaches.
                         shmctl(w.shm.shmid, IPC_RMID, nullptr);
                         if (ok) {
