@@ -40,13 +40,17 @@ public:
     }
     ~PatternWindow() override { destroyPixelSurface(surface); }
 
+    // A window inside another shows its part of the same picture.
+    int originX = 0, originY = 0;
+    std::string name;
+
     void windowMessage(WindowHandle window, TMessage& m) override {
         Backend& b = backend();
         const int x = LParamX(m.LParam), y = LParamY(m.LParam);
         switch (m.Msg) {
         case WM_PAINT: {
             const TRect r = b.beginPaint(window);
-            b.blitToWindow(window, r, surface, r.Left, r.Top);
+            b.blitToWindow(window, r, surface, r.Left + originX, r.Top + originY);
             b.endPaint(window);
             ++paints;
             break;
@@ -97,7 +101,7 @@ public:
     }
 
     void log(const char* what, int x, int y) {
-        std::printf("%s %d %d\n", what, x, y);
+        std::printf("%s%s%s %d %d\n", name.c_str(), name.empty() ? "" : " ", what, x, y);
         std::fflush(stdout);
     }
 
@@ -208,8 +212,15 @@ int main(int argc, char** argv) {
             std::printf("FAIL %s\n", error.c_str());
             return 2;
         }
+        // A child window of ours inside the editor's, as a windowed control makes one.
+        PatternWindow panelSink;
+        panelSink.originX = 250;
+        panelSink.originY = 150;
+        panelSink.name = "panel";
+        WindowHandle panel = b.createChildWindow(w, {250, 150, 450, 300}, &panelSink, error);
         b.idle();
         measure(w, sink);
+        check(panel != nullptr && panelSink.paints > 0, "a child window of ours painted");
         {
             // Two quiet seconds at the hosts' usual rate, before any input.
             const std::clock_t cpu0 = std::clock();
@@ -246,7 +257,7 @@ int main(int argc, char** argv) {
         std::printf("FIGURE cpu-during-input-at-40ms %.2f %% of one core (%d idles)\n",
                     100.0 * cpu / wall, idles);
         check(sink.paints > 0, "the window was painted");
-        b.destroyWindow(w);
+        b.destroyWindow(w); // the panel goes with it
     }
     cycles();
     std::printf("END %d\n", failures);

@@ -71,6 +71,10 @@ xdotool mousemove $((X + 10)) $((Y + 12)) click 1
 expect "a click arrives in client coordinates" '^LDOWN 10 12$'
 expect "the release follows" '^LUP 10 12$'
 sleep 0.6
+# A click in a child window of ours arrives in its own coordinates.
+xdotool mousemove $((X + 260)) $((Y + 165)) click 1
+expect "a click in a child window" '^panel LDOWN 10 15$'
+sleep 0.6
 # A drag across the window's right edge stays with the window while the button is held.
 xdotool mousemove $((X + 20)) $((Y + 20)) mousedown 1
 sleep 0.1
