@@ -3,6 +3,7 @@
 #include "editor/APluginEditor.h"
 
 #include "editor/uEditor.h"
+#include "platform/Platform.h"
 #include "runtime/Application.h"
 
 std::unique_ptr<APluginEditor> createPluginEditor(APlugin& plugin) {
@@ -83,7 +84,10 @@ void APluginEditor::close() {
     parentWindow = nullptr;
 }
 
-void APluginEditor::idle() {}
+// Hosts without a message loop of ours (Linux) drive the window's events and timers from here.
+void APluginEditor::idle() {
+    if (window) platform::backend().idle();
+}
 
 void APluginEditor::update() {
     if (plugin.editorClosed.load(std::memory_order_relaxed) ||

@@ -111,6 +111,10 @@ public:
     /// Stop every timer of this backend (it is being left).
     virtual void stopAllTimers() = 0;
 
+    /// The host's idle call (effEditIdle): handle waiting window events without blocking, run
+    /// due timers and paint what waits.
+    virtual void idle() { runDueTimers(); }
+
     // ---- Windows and input. Client coordinates have (0, 0) at a window's top left corner;
     // screen coordinates are the pointer's. Hooks given an unknown window do nothing (or answer
     // false, 0, an empty rectangle).
