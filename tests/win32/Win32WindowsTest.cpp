@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +34,12 @@ public:
     int paints = 0;
     TRect lastPaint{};
     std::vector<std::string> input;
+    std::vector<std::uint32_t> messages;
+
+    void WndProc(platform::TMessage& message) override {
+        messages.push_back(message.Msg);
+        TWinControl::WndProc(message);
+    }
 
 protected:
     void WMPaint(platform::TMessage&) override {
@@ -265,6 +273,86 @@ TEST_F(Win32Windows, CoordinatesMapThroughTheHostWindow) {
     backend().clientToScreen(parent, x, y);
     EXPECT_EQ(x, 3);
     EXPECT_EQ(y, 4);
+}
+
+TEST_F(Win32Windows, PointerQueriesAndLeaveNotices) {
+    TestForm t(parent);
+    HWND panel = t.panelWindow();
+    POINT inside{30, 30};
+    ClientToScreen(panel, &inside);
+    EXPECT_EQ(backend().windowFromPoint(inside.x, inside.y), panel);
+    POINT outside{190, 140}; // the host window's own area
+    ClientToScreen(parent, &outside);
+    EXPECT_EQ(backend().windowFromPoint(outside.x, outside.y), nullptr);
+
+    // The endless drag's pointer: put back where it was, hidden and shown by count.
+    backend().setCursorPos(inside.x, inside.y);
+    int x = 0, y = 0;
+    backend().cursorPos(x, y);
+    EXPECT_EQ(x, inside.x);
+    EXPECT_EQ(y, inside.y);
+    const int shown = backend().showCursor(true);
+    EXPECT_EQ(backend().showCursor(false), shown - 1);
+    EXPECT_EQ(backend().showCursor(false), shown - 2);
+    backend().showCursor(true);
+    EXPECT_EQ(backend().showCursor(true), shown);
+    backend().showCursor(false);
+
+    // A move starts leave tracking; when the pointer goes elsewhere, the notice follows.
+    backend().setCursorPos(inside.x, inside.y);
+    SendMessageW(panel, WM_MOUSEMOVE, 0, platform::MakeLParam(30, 30));
+    backend().setCursorPos(outside.x, outside.y);
+    for (int i = 0; i < 200 && std::count(t.panel->messages.begin(), t.panel->messages.end(),
+                                          std::uint32_t{WM_MOUSELEAVE}) == 0;
+         ++i)
+        host.runIdleLoop(10, nullptr);
+    EXPECT_EQ(std::count(t.panel->messages.begin(), t.panel->messages.end(),
+                         std::uint32_t{WM_MOUSELEAVE}),
+              1);
+}
+
+// Presses the first button of the message box it finds, after checking its contents.
+struct BoxInspection {
+    int buttons = 0;
+    int icons = 0;
+    bool found = false;
+};
+BoxInspection inspection;
+
+void CALLBACK answerMessageBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = FindWindowW(L"#32770", L"Box caption");
+    if (box == nullptr) return;
+    KillTimer(nullptr, timer);
+    inspection.found = true;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM) {
+            wchar_t name[32] = {};
+            GetClassNameW(child, name, 32);
+            const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
+            if (_wcsicmp(name, L"Button") == 0) ++inspection.buttons;
+            if (_wcsicmp(name, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
+                IsWindowVisible(child) && SendMessageW(child, STM_GETICON, 0, 0) != 0)
+                ++inspection.icons;
+            return TRUE;
+        },
+        0);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(Win32Windows, TheMessageBoxShowsOneOkButtonAndNoIcon) {
+    TestForm t(parent);
+    inspection = {};
+    SetTimer(nullptr, 0, 50, answerMessageBox);
+    EXPECT_EQ(backend().messageBox(t.formWindow(), "Some text", "Box caption", MB_OK), IDOK);
+    EXPECT_TRUE(inspection.found);
+    EXPECT_EQ(inspection.buttons, 1);
+    EXPECT_EQ(inspection.icons, 0);
+}
+
+TEST(Win32Shell, RefusedAddressesAnswerFalse) {
+    EXPECT_FALSE(backend().shellOpen(nullptr, ""));
+    EXPECT_FALSE(backend().shellOpen(nullptr, "Z:\\no\\such\\folder\\file.none"));
 }
 
 TEST(Win32Menus, TheShownMenuCarriesRadioMarksSeparatorsAndSubMenus) {
