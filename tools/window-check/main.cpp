@@ -1,0 +1,84 @@
+// window-check [seconds]: shows a runtime form with one panel and a popup menu in the test
+// host's window and prints every input event the panel receives, one per line:
+//   ready <screen x> <screen y>   the panel's top left corner, once shown
+//   down <button> <x>,<y> / up <button> / double / drag <moves> / menu <caption>
+// Runs for `seconds` (default 20) or until the window is closed.
+#include "host/HostWindow.h"
+#include "platform/Platform.h"
+#include "runtime/Forms.h"
+#include "runtime/Menus.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+class ReportingPanel : public runtime::TWinControl {
+public:
+    using TWinControl::TWinControl;
+
+protected:
+    void MouseDown(runtime::TMouseButton b, runtime::TShiftState s, int x, int y) override {
+        std::printf("down %d %d,%d\n", static_cast<int>(b), x, y);
+        moves_ = 0;
+        TWinControl::MouseDown(b, s, x, y);
+    }
+    void MouseMove(runtime::TShiftState s, int x, int y) override {
+        if (platform::backend().captureWindow() == Handle()) ++moves_;
+        TWinControl::MouseMove(s, x, y);
+    }
+    void MouseUp(runtime::TMouseButton b, runtime::TShiftState s, int x, int y) override {
+        if (moves_ > 0) std::printf("drag %d\n", moves_);
+        std::printf("up %d\n", static_cast<int>(b));
+        std::fflush(stdout);
+        TWinControl::MouseUp(b, s, x, y);
+    }
+    void DblClick() override {
+        std::printf("double\n");
+        TWinControl::DblClick();
+    }
+
+private:
+    int moves_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
+    host::HostWindow window;
+    std::string error;
+    void* parent = window.open("window-check", 240, 160, error);
+    if (parent == nullptr) {
+        std::fprintf(stderr, "window-check: %s\n", error.c_str());
+        return 1;
+    }
+    auto form = runtime::MakeForm<runtime::TCustomForm>(nullptr);
+    form->SetParentWindow(parent);
+    form->SetBounds(0, 0, 240, 160);
+    auto* panel = new ReportingPanel(form.get());
+    panel->SetBounds(20, 20, 200, 120);
+    panel->SetColor(0x00336699);
+    panel->SetParent(form.get());
+    auto* menu = new runtime::TPopupMenu(form.get());
+    for (const char* caption : {"Plain", "-", "Quacky"}) {
+        auto* item = new runtime::TMenuItem(form.get());
+        item->SetCaption(caption);
+        item->SetRadioItem(true);
+        item->OnClick = [item](runtime::TPersistent*) {
+            std::printf("menu %s\n", item->Caption().c_str());
+            std::fflush(stdout);
+        };
+        menu->Items()->Add(item);
+    }
+    panel->SetPopupMenu(menu);
+    form->ShowForm();
+    int x = 0, y = 0;
+    platform::backend().clientToScreen(panel->Handle(), x, y);
+    std::printf("ready %d %d\n", x, y);
+    std::fflush(stdout);
+    window.runIdleLoop(seconds * 1000, nullptr);
+    form.reset();
+    return 0;
+}
