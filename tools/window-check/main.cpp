@@ -2,12 +2,14 @@
 // host's window and prints every input event the panel receives, one per line:
 //   ready <screen x> <screen y>   the panel's top left corner, once shown
 //   down <button> <x>,<y> / up <button> / double / drag <moves> / menu <caption>
+//   first-paint <ms>              from opening the host window to the panel's first paint
 // Runs for `seconds` (default 20) or until the window is closed.
 #include "host/HostWindow.h"
 #include "platform/Platform.h"
 #include "runtime/Forms.h"
 #include "runtime/Menus.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,8 +19,17 @@ namespace {
 class ReportingPanel : public runtime::TWinControl {
 public:
     using TWinControl::TWinControl;
+    std::uint32_t openedAt = 0;
 
 protected:
+    void WMPaint(platform::TMessage& message) override {
+        TWinControl::WMPaint(message);
+        if (!painted_) {
+            painted_ = true;
+            std::printf("first-paint %u\n", platform::backend().tickCount() - openedAt);
+            std::fflush(stdout);
+        }
+    }
     void MouseDown(runtime::TMouseButton b, runtime::TShiftState s, int x, int y) override {
         std::printf("down %d %d,%d\n", static_cast<int>(b), x, y);
         moves_ = 0;
@@ -41,12 +52,14 @@ protected:
 
 private:
     int moves_ = 0;
+    bool painted_ = false;
 };
 
 } // namespace
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
+    const std::uint32_t start = platform::backend().tickCount();
     host::HostWindow window;
     std::string error;
     void* parent = window.open("window-check", 240, 160, error);
@@ -58,6 +71,7 @@ int main(int argc, char** argv) {
     form->SetParentWindow(parent);
     form->SetBounds(0, 0, 240, 160);
     auto* panel = new ReportingPanel(form.get());
+    panel->openedAt = start;
     panel->SetBounds(20, 20, 200, 120);
     panel->SetColor(0x00336699);
     panel->SetParent(form.get());

@@ -167,10 +167,12 @@ NativeWindow* find(WindowHandle handle) {
     return it == windows().end() ? nullptr : it->second.get();
 }
 
-HCURSOR& cursorShape() {
-    static HCURSOR shape = nullptr; // null: the class's arrow
+int& cursorShape() {
+    static int shape = 0; // a runtime cursor number; 0 is the default arrow
     return shape;
 }
+
+HCURSOR systemCursorFor(int cursor);
 
 LRESULT CALLBACK childWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -217,12 +219,8 @@ LRESULT CALLBACK childWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     case WM_SETCURSOR:
         if (reinterpret_cast<HWND>(wParam) == hwnd && LOWORD(lParam) == HTCLIENT) {
             if (toSink(hwnd, msg, wParam, lParam, m) && m.Result != 0) return TRUE;
-            if (cursorShape() != nullptr || find(hwnd) != nullptr) {
-                SetCursor(cursorShape() != nullptr
-                              ? cursorShape()
-                              : LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
-                return TRUE;
-            }
+            SetCursor(systemCursorFor(cursorShape()));
+            return TRUE;
         }
         break;
     case WM_LBUTTONDOWN:
@@ -272,7 +270,7 @@ HWND ours(WindowHandle handle) {
     return find(handle) != nullptr ? static_cast<HWND>(handle) : nullptr;
 }
 
-LPCWSTR systemCursor(int cursor) {
+LPCWSTR systemCursorName(int cursor) {
     switch (cursor) {
     case -3:
         return reinterpret_cast<LPCWSTR>(IDC_CROSS);
@@ -299,6 +297,11 @@ LPCWSTR systemCursor(int cursor) {
     default:
         return reinterpret_cast<LPCWSTR>(IDC_ARROW);
     }
+}
+
+// Null for crNone: the pointer is hidden over our windows.
+HCURSOR systemCursorFor(int cursor) {
+    return cursor == -1 ? nullptr : LoadCursorW(nullptr, systemCursorName(cursor));
 }
 
 void appendEntries(HMENU menu, const std::vector<MenuEntry>& entries) {
@@ -521,11 +524,11 @@ public:
     int showCursor(bool show) override { return ShowCursor(show ? TRUE : FALSE); }
 
     void setCursorShape(int cursor) override {
-        cursorShape() = LoadCursorW(nullptr, systemCursor(cursor));
+        cursorShape() = cursor;
         // Seen at once when the pointer is over one of ours, not at its next move.
         POINT p{};
         if (GetCursorPos(&p) != FALSE && find(WindowFromPoint(p)) != nullptr)
-            SetCursor(cursor == -1 ? nullptr : cursorShape());
+            SetCursor(systemCursorFor(cursor));
     }
 
     void clientToScreen(WindowHandle window, int& x, int& y) override {
