@@ -18,8 +18,11 @@ public:
 
     /// Opens a visible window whose client area is `width` x `height` (at least 1 x 1) and
     /// answers its native handle (Windows: HWND), the parent to give the editor. An open window
-    /// is closed first. Null, with the reason in `error`, when the system refuses.
-    void* open(const std::string& title, int width, int height, std::string& error);
+    /// is closed first. Null, with the reason in lastError(), when the system refuses.
+    void* open(const std::string& title, int width, int height);
+
+    /// Why the last open failed.
+    const std::string& lastError() const;
 
     /// Runs the message loop for `milliseconds` (negative: until the user closes the window),
     /// calling `idle` about every 20 ms and once before returning, as a host's idle calls do.

@@ -46,6 +46,7 @@ std::wstring widen(const std::string& text) {
 
 struct HostWindow::Impl {
     HWND hwnd = nullptr;
+    std::string error;
 };
 
 HostWindow::HostWindow() : impl_(std::make_unique<Impl>()) {}
@@ -54,7 +55,8 @@ HostWindow::~HostWindow() {
     close();
 }
 
-void* HostWindow::open(const std::string& title, int width, int height, std::string& error) {
+void* HostWindow::open(const std::string& title, int width, int height) {
+    std::string& error = impl_->error;
     close();
     if (!registerClass()) {
         error =
@@ -107,6 +109,10 @@ bool HostWindow::runIdleLoop(int milliseconds, const std::function<void()>& idle
 void HostWindow::close() {
     if (impl_->hwnd != nullptr && IsWindow(impl_->hwnd) != FALSE) DestroyWindow(impl_->hwnd);
     impl_->hwnd = nullptr;
+}
+
+const std::string& HostWindow::lastError() const {
+    return impl_->error;
 }
 
 void* HostWindow::handle() const {

@@ -159,9 +159,8 @@ bool classRegistered(const std::wstring& name) {
 class Win32Windows : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string error;
-        parent = static_cast<HWND>(host.open("Backend test", 200, 150, error));
-        ASSERT_NE(parent, nullptr) << error;
+        parent = static_cast<HWND>(host.open("Backend test", 200, 150));
+        ASSERT_NE(parent, nullptr) << host.lastError();
     }
     void pump() { host.runIdleLoop(0, nullptr); }
     host::HostWindow host;
@@ -461,8 +460,7 @@ TEST_F(Win32Windows, AHostDestroyingItsWindowFirstLeavesNothingBehind) {
     EXPECT_EQ(platform::detail::liveWindowCount(), 0u);
     EXPECT_FALSE(classRegistered(className));
     // A new window in a new host window works again.
-    std::string error;
-    parent = static_cast<HWND>(host.open("again", 100, 100, error));
+    parent = static_cast<HWND>(host.open("again", 100, 100));
     TestForm again(parent);
     EXPECT_TRUE(IsWindow(again.formWindow()));
 }

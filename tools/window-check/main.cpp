@@ -61,10 +61,9 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
     const std::uint32_t start = platform::backend().tickCount();
     host::HostWindow window;
-    std::string error;
-    void* parent = window.open("window-check", 240, 160, error);
+    void* parent = window.open("window-check", 240, 160);
     if (parent == nullptr) {
-        std::fprintf(stderr, "window-check: %s\n", error.c_str());
+        std::fprintf(stderr, "window-check: %s\n", window.lastError().c_str());
         return 1;
     }
     auto form = runtime::MakeForm<runtime::TCustomForm>(nullptr);
