@@ -2,5 +2,6 @@
 # a virtual display, driven by xdotool (click, drag with capture, double click, right click and a
 # menu item chosen by keyboard).
 set -euo pipefail
-export WADLING_WINEPREFIX="${WADLING_WINEPREFIX:-$PWD/build/wineprefix}"
+# A prefix of its own: a wine server started without a display cannot open windows.
+export WADLING_WINEPREFIX="$PWD/build/wineprefix-display"
 bash tools/window-check/xvfb-pointer-check.sh build/win64
