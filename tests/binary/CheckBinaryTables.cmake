@@ -1,10 +1,9 @@
 # Checks the plug-in binary's tables: it exports exactly `main` and `VSTPluginMain`, and a
-# Windows DLL imports only DLLs that every Windows installation has (no C++ or GCC runtime DLL).
+# Windows DLL imports only the system DLLs below (no C++ or GCC runtime DLL).
 # cmake -DTOOL=<objdump or nm> -DBINARY=<file> -DWINDOWS=<bool> -P CheckBinaryTables.cmake
 cmake_minimum_required(VERSION 3.25)
-set(system_dlls KERNEL32.DLL MSVCRT.DLL USER32.DLL GDI32.DLL SHELL32.DLL ADVAPI32.DLL OLE32.DLL
-    OLEAUT32.DLL COMCTL32.DLL COMDLG32.DLL WINMM.DLL SHLWAPI.DLL UXTHEME.DLL IMM32.DLL VERSION.DLL
-    WS2_32.DLL RPCRT4.DLL)
+# The runtime's own DLL and the three the window backend needs; nothing else.
+set(system_dlls KERNEL32.DLL MSVCRT.DLL USER32.DLL GDI32.DLL SHELL32.DLL)
 
 if(WINDOWS)
     execute_process(COMMAND ${TOOL} -p ${BINARY} OUTPUT_VARIABLE table RESULT_VARIABLE failed)
