@@ -2,6 +2,7 @@
 // frame of a 27-frame strip, and ten small images with alpha above it. Reports the time of a
 // full repaint, of the repaint after one small control moved, and the heap allocations per
 // paint once the buffers have their size.
+#include "CountingAllocator.h"
 #include "platform/headless/Headless.h"
 #include "runtime/Forms.h"
 #include "toolkit/cDIBControl.h"
@@ -9,36 +10,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
-
-namespace {
-
-std::atomic<std::size_t> allocations{0};
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-// GCC takes the free() inside a replaced operator delete for a mismatch with operator new.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-void operator delete(void* p, std::size_t) noexcept {
-    ::operator delete(p);
-}
 
 namespace {
 
@@ -132,9 +104,9 @@ void FullRepaint(benchmark::State& state) {
     std::size_t allocated = 0;
     for (auto _ : state) {
         e.box->Invalidate();
-        const std::size_t before = allocations.load();
+        const long before = wadling_test::allocationCount.load();
         e.paint();
-        allocated += allocations.load() - before;
+        allocated += static_cast<std::size_t>(wadling_test::allocationCount.load() - before);
     }
     state.counters["allocs_per_paint"] =
         static_cast<double>(allocated) / static_cast<double>(state.iterations());
@@ -150,9 +122,9 @@ void RepaintAfterSmallMove(benchmark::State& state) {
     for (auto _ : state) {
         step ^= 1;
         moving->SetLeft(left + step * 3); // old and new rectangles
-        const std::size_t before = allocations.load();
+        const long before = wadling_test::allocationCount.load();
         e.paint();
-        allocated += allocations.load() - before;
+        allocated += static_cast<std::size_t>(wadling_test::allocationCount.load() - before);
     }
     state.counters["allocs_per_paint"] =
         static_cast<double>(allocated) / static_cast<double>(state.iterations());

@@ -19,6 +19,25 @@ struct TRect {
     bool operator==(const TRect&) const = default;
 };
 
+constexpr bool isEmpty(const TRect& r) {
+    return r.Right <= r.Left || r.Bottom <= r.Top;
+}
+
+/// The common part of two rectangles; an empty result is always {}.
+constexpr TRect intersect(const TRect& a, const TRect& b) {
+    const TRect r{a.Left > b.Left ? a.Left : b.Left, a.Top > b.Top ? a.Top : b.Top,
+                  a.Right < b.Right ? a.Right : b.Right, a.Bottom < b.Bottom ? a.Bottom : b.Bottom};
+    return isEmpty(r) ? TRect{} : r;
+}
+
+/// The smallest rectangle holding both; an empty one adds nothing.
+constexpr TRect unite(const TRect& a, const TRect& b) {
+    if (isEmpty(a)) return b;
+    if (isEmpty(b)) return a;
+    return {a.Left < b.Left ? a.Left : b.Left, a.Top < b.Top ? a.Top : b.Top,
+            a.Right > b.Right ? a.Right : b.Right, a.Bottom > b.Bottom ? a.Bottom : b.Bottom};
+}
+
 /// A colour as the framework writes it: red in the low byte, then green, then blue; the top
 /// byte is not part of the colour.
 using TColor = std::uint32_t;

@@ -38,10 +38,6 @@ TRect intersection(const TRect& a, const TRect& b) {
             std::min(a.Bottom, b.Bottom)};
 }
 
-bool isEmpty(const TRect& r) {
-    return r.Right <= r.Left || r.Bottom <= r.Top;
-}
-
 bool opaqueChild(const runtime::TControl* c) {
     return c->Visible() && (c->ControlStyle() & runtime::csOpaque) != 0 && c->Width() > 0 &&
            c->Height() > 0;

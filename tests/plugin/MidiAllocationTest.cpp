@@ -2,39 +2,13 @@
 // pass-through to the host allocate nothing. Counted by replacing the global allocator of this
 // test program.
 
+#include "CountingAllocator.h"
 #include "MidiEventList.h"
 #include "plugin/uPlugin.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <vector>
-
-namespace {
-std::atomic<long> allocations{0};
-}
-
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-// GCC takes the free() inside a replaced operator delete for a mismatch with operator new.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-void operator delete(void* p, std::size_t) noexcept {
-    ::operator delete(p);
-}
 
 namespace {
 
@@ -61,10 +35,10 @@ TEST(MidiEventPath, AllocatesNothing) {
     events.midi(600, 0xE0, 1, 2); // carried over to the next block
     VstEvents* list = events.get();
 
-    const long before = allocations.load();
+    const long before = wadling_test::allocationCount.load();
     plugin.processEvents(list);
     plugin.processReplacing(io, io, 512);
     plugin.processReplacing(io, io, 512);
-    EXPECT_EQ(allocations.load() - before, 0);
+    EXPECT_EQ(wadling_test::allocationCount.load() - before, 0);
     EXPECT_EQ(passedOn, 129);
 }

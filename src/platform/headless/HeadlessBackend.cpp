@@ -1,3 +1,4 @@
+#include "platform/WaitingArea.h"
 #include "platform/headless/Headless.h"
 
 #include <algorithm>
@@ -7,24 +8,6 @@
 namespace platform {
 
 namespace {
-
-TRect intersect(const TRect& a, const TRect& b) {
-    TRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
-            std::min(a.Bottom, b.Bottom)};
-    if (r.Right <= r.Left || r.Bottom <= r.Top) return {};
-    return r;
-}
-
-bool isEmpty(const TRect& r) {
-    return r.Right <= r.Left || r.Bottom <= r.Top;
-}
-
-TRect unite(const TRect& a, const TRect& b) {
-    if (isEmpty(a)) return b;
-    if (isEmpty(b)) return a;
-    return {std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
-            std::max(a.Bottom, b.Bottom)};
-}
 
 // An answer queued for the next menu: an id, or a path of captions.
 using MenuAnswer = std::variant<int, std::vector<std::string>>;
@@ -269,35 +252,13 @@ void HeadlessBackend::showWindow(WindowHandle window, bool visible) {
 }
 
 void HeadlessBackend::invalidateRect(WindowHandle window, const TRect* rect, bool erase) {
-    HeadlessWindow* w = impl_->find(window);
-    if (w == nullptr) return;
-    const TRect client{0, 0, w->width(), w->height()};
-    const TRect r = rect != nullptr ? intersect(*rect, client) : client;
-    if (isEmpty(r)) return;
-    w->waiting = unite(w->waiting, r);
-    w->eraseWaiting = w->eraseWaiting || erase;
+    if (HeadlessWindow* w = impl_->find(window))
+        detail::addWaiting(w->waiting, w->eraseWaiting, rect, w->width(), w->height(), erase);
 }
 
 void HeadlessBackend::validateRect(WindowHandle window, const TRect& rect) {
-    HeadlessWindow* w = impl_->find(window);
-    if (w == nullptr || isEmpty(w->waiting)) return;
-    // The waiting area is kept as one box: a validated band across a whole side shrinks it.
-    TRect& r = w->waiting;
-    if (rect.Left <= r.Left && rect.Right >= r.Right) {
-        if (rect.Top <= r.Top && rect.Bottom > r.Top)
-            r.Top = std::min(rect.Bottom, r.Bottom);
-        else if (rect.Bottom >= r.Bottom && rect.Top < r.Bottom)
-            r.Bottom = std::max(rect.Top, r.Top);
-    } else if (rect.Top <= r.Top && rect.Bottom >= r.Bottom) {
-        if (rect.Left <= r.Left && rect.Right > r.Left)
-            r.Left = std::min(rect.Right, r.Right);
-        else if (rect.Right >= r.Right && rect.Left < r.Right)
-            r.Right = std::max(rect.Left, r.Left);
-    }
-    if (isEmpty(r)) {
-        r = {};
-        w->eraseWaiting = false;
-    }
+    if (HeadlessWindow* w = impl_->find(window))
+        detail::removeWaiting(w->waiting, w->eraseWaiting, rect);
 }
 
 void HeadlessBackend::updateWindow(WindowHandle window) {

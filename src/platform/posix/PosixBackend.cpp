@@ -1,40 +1,12 @@
-// The Linux system backend. Timers are kept in memory and run from the host's idle calls
-// (runDueTimers), since a plug-in editor on Linux has no message loop of its own.
-#include "platform/Platform.h"
-#include "platform/TimerQueue.h"
+// The Linux system backend without windows (builds without X11).
 #include "platform/WindowlessBackend.h"
-
-#include <time.h>
+#include "platform/posix/MonotonicTimers.h"
 
 namespace platform {
 
 namespace {
 
-std::uint64_t monotonicMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
-           static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
-}
-
-class PosixBackend final : public detail::WindowlessBackend {
-public:
-    std::uint32_t tickCount() override { return static_cast<std::uint32_t>(monotonicMs()); }
-
-    TimerId startTimer(std::uint32_t intervalMs, std::function<void()> onTick) override {
-        if (intervalMs == 0 || !onTick) return 0;
-        const TimerId id = detail::nextTimerId();
-        timers_.start(id, intervalMs, monotonicMs(), std::move(onTick));
-        return id;
-    }
-
-    void stopTimer(TimerId id) override { timers_.stop(id); }
-    void runDueTimers() override { timers_.runUntil(monotonicMs(), false); }
-    void stopAllTimers() override { timers_.clear(); }
-
-private:
-    detail::TimerQueue timers_;
-};
+class PosixBackend final : public detail::MonotonicTimers<detail::WindowlessBackend> {};
 
 } // namespace
 

@@ -2,7 +2,8 @@
 // idle() drains our own connection without blocking, runs due timers and paints. No thread of
 // ours, no XInitThreads; an error handler of ours is installed only around our own requests.
 #include "platform/Platform.h"
-#include "platform/TimerQueue.h"
+#include "platform/WaitingArea.h"
+#include "platform/posix/MonotonicTimers.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -30,31 +31,6 @@ extern char** environ;
 namespace platform {
 
 namespace {
-
-std::uint64_t monotonicMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
-           static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
-}
-
-TRect intersect(const TRect& a, const TRect& b) {
-    TRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
-            std::min(a.Bottom, b.Bottom)};
-    if (r.Right <= r.Left || r.Bottom <= r.Top) return {};
-    return r;
-}
-
-bool isEmpty(const TRect& r) {
-    return r.Right <= r.Left || r.Bottom <= r.Top;
-}
-
-TRect unite(const TRect& a, const TRect& b) {
-    if (isEmpty(a)) return b;
-    if (isEmpty(b)) return a;
-    return {std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
-            std::max(a.Bottom, b.Bottom)};
-}
 
 // ---- Scoped error trap -----------------------------------------------------------------------
 
@@ -186,25 +162,13 @@ int virtualKeyOf(KeySym sym) {
     }
 }
 
-class X11Backend final : public Backend {
+class X11Backend final : public detail::MonotonicTimers<Backend> {
 public:
     ~X11Backend() override {
         while (!windows_.empty())
             destroyWindow(windows_.front().get());
         closeDisplayIfUnused();
     }
-
-    // ---- Time.
-    std::uint32_t tickCount() override { return static_cast<std::uint32_t>(monotonicMs()); }
-    TimerId startTimer(std::uint32_t intervalMs, std::function<void()> onTick) override {
-        if (intervalMs == 0 || !onTick) return 0;
-        const TimerId id = detail::nextTimerId();
-        timers_.start(id, intervalMs, monotonicMs(), std::move(onTick));
-        return id;
-    }
-    void stopTimer(TimerId id) override { timers_.stop(id); }
-    void runDueTimers() override { timers_.runUntil(monotonicMs(), false); }
-    void stopAllTimers() override { timers_.clear(); }
 
     void idle() override {
         reapChildren();
@@ -336,35 +300,12 @@ public:
     }
 
     void invalidateRect(WindowHandle window, const TRect* rect, bool erase) override {
-        XWin* w = find(window);
-        if (w == nullptr) return;
-        const TRect client{0, 0, w->width(), w->height()};
-        const TRect r = rect != nullptr ? intersect(*rect, client) : client;
-        if (isEmpty(r)) return;
-        w->waiting = unite(w->waiting, r);
-        w->eraseWaiting = w->eraseWaiting || erase;
+        if (XWin* w = find(window))
+            detail::addWaiting(w->waiting, w->eraseWaiting, rect, w->width(), w->height(), erase);
     }
 
     void validateRect(WindowHandle window, const TRect& rect) override {
-        XWin* w = find(window);
-        if (w == nullptr || isEmpty(w->waiting)) return;
-        // One waiting box: a validated band across a whole side shrinks it.
-        TRect& r = w->waiting;
-        if (rect.Left <= r.Left && rect.Right >= r.Right) {
-            if (rect.Top <= r.Top && rect.Bottom > r.Top)
-                r.Top = std::min(rect.Bottom, r.Bottom);
-            else if (rect.Bottom >= r.Bottom && rect.Top < r.Bottom)
-                r.Bottom = std::max(rect.Top, r.Top);
-        } else if (rect.Top <= r.Top && rect.Bottom >= r.Bottom) {
-            if (rect.Left <= r.Left && rect.Right > r.Left)
-                r.Left = std::min(rect.Right, r.Right);
-            else if (rect.Right >= r.Right && rect.Left < r.Right)
-                r.Right = std::max(rect.Left, r.Left);
-        }
-        if (isEmpty(r)) {
-            r = {};
-            w->eraseWaiting = false;
-        }
+        if (XWin* w = find(window)) detail::removeWaiting(w->waiting, w->eraseWaiting, rect);
     }
 
     void updateWindow(WindowHandle window) override {
@@ -601,7 +542,6 @@ private:
     };
 
     std::vector<std::unique_ptr<XWin>> windows_;
-    detail::TimerQueue timers_;
     Display* display_ = nullptr;
     int screen_ = 0;
     Window root_ = 0;
