@@ -31,7 +31,9 @@ const char* const kUsage =
     "  --listen               click the listen button\n"
     "  --menu CONTROL:PATH    right-click a control (by name, e.g. EQs, Mix, Duck3) and choose\n"
     "                         the menu entry PATH (captions joined by '/', e.g. MIDI/MIDI Learn)\n"
-    "  --advance MS           advance the clock (the editor's timer runs every 100 ms)\n";
+    "  --advance MS           advance the clock (the editor's timer runs every 100 ms)\n"
+    "  --locate CONTROL       print 'at CONTROL X Y', the point the actions above press on\n"
+    "                         (a figure, listen, knob or a control's name), in window pixels\n";
 
 class UsageError : public std::runtime_error {
 public:
@@ -100,7 +102,9 @@ struct Session {
 
     runtime::TControl& control(const std::string& name) {
         static const char* const aliases[][2] = {
-            {"lo", "Duck3"}, {"mid", "Duck2"}, {"hi", "Duck1"}, {"mix", "Duck4"}};
+            {"lo", "Duck3"},  {"mid", "Duck2"},        {"hi", "Duck1"},
+            {"mix", "Duck4"}, {"listen", "btnListen"},
+        };
         std::string wanted = name;
         for (const auto& alias : aliases)
             if (sameName(name, alias[0])) wanted = alias[1];
@@ -122,9 +126,11 @@ struct Session {
         headless.mouseUp(platform::MouseButton::Left, start.X, start.Y + dy);
     }
 
+    // A free spot of the picture, away from the figures and the captions.
+    static constexpr runtime::TPoint kKnobSpot{300, 150};
+
     void knob(int pixels) {
-        // A free spot of the picture, away from the figures and the captions.
-        const runtime::TPoint at{300, 150};
+        const runtime::TPoint at = kKnobSpot;
         headless.mouseDown(platform::MouseButton::Left, at.X, at.Y);
         headless.mouseMove(at.X, at.Y - pixels);
         headless.mouseUp(platform::MouseButton::Left, at.X, at.Y);
@@ -228,6 +234,13 @@ int run(int argc, char** argv) {
         } else if (a == "--menu") {
             const std::string spec = value(i);
             actions.push_back([spec](Session& s) { s.menu(spec); });
+        } else if (a == "--locate") {
+            const std::string name = value(i);
+            actions.push_back([name](Session& s) {
+                const runtime::TPoint at =
+                    sameName(name, "knob") ? Session::kKnobSpot : Session::centre(s.control(name));
+                std::printf("at %s %d %d\n", name.c_str(), at.X, at.Y);
+            });
         } else if (a == "--advance") {
             int ms = 0;
             if (!parseInt(value(i), ms) || ms < 0) throw UsageError("--advance wants milliseconds");
