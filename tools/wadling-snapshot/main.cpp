@@ -33,7 +33,9 @@ const char* const kUsage =
     "                         the menu entry PATH (captions joined by '/', e.g. MIDI/MIDI Learn)\n"
     "  --advance MS           advance the clock (the editor's timer runs every 100 ms)\n"
     "  --locate CONTROL       print 'at CONTROL X Y', the point the actions above press on\n"
-    "                         (a figure, listen, knob or a control's name), in window pixels\n";
+    "                         (a figure, listen, knob or a control's name), in window pixels\n"
+    "  --blits                print what the actions sent to the window: 'blits N AREA'\n"
+    "                         (rectangles and pixels)\n";
 
 class UsageError : public std::runtime_error {
 public:
@@ -179,6 +181,7 @@ struct Session {
 int run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string out;
+    bool blits = false;
     std::vector<std::function<void(Session&)>> setup, actions;
     const auto value = [&](std::size_t& i) -> const std::string& {
         if (i + 1 >= args.size()) throw UsageError(args[i] + " wants a value");
@@ -234,6 +237,8 @@ int run(int argc, char** argv) {
         } else if (a == "--menu") {
             const std::string spec = value(i);
             actions.push_back([spec](Session& s) { s.menu(spec); });
+        } else if (a == "--blits") {
+            blits = true;
         } else if (a == "--locate") {
             const std::string name = value(i);
             actions.push_back([name](Session& s) {
@@ -258,9 +263,19 @@ int run(int argc, char** argv) {
     if (session.plugin.dispatch(effEditOpen, 0, 0, &session.hostWindow) != 1)
         throw std::runtime_error("the editor did not open");
     session.host.clearCalls();
+    session.headless.paintWaiting();
+    session.headless.resetBlitCounts();
     for (auto& step : actions)
         step(session);
     session.headless.paintWaiting();
+    if (blits) {
+        const platform::HeadlessWindow* w =
+            session.headless.window(session.window().DIBContainer1->Handle());
+        long long area = 0;
+        for (const platform::TRect& r : w->blitRects)
+            area += static_cast<long long>(r.Right - r.Left) * (r.Bottom - r.Top);
+        std::printf("blits %zu %lld\n", w->blitRects.size(), area);
+    }
     dibpack::WriteRecordAsPng(session.record(), out);
     for (const host::CallRecord& call : session.host.calls(audioMasterAutomate))
         std::printf("automate %d %s %.9g\n", call.index,
