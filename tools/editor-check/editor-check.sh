@@ -41,6 +41,9 @@ for file in "$program" "$plugin" "$snapshot"; do
     [ -f "$file" ] || { echo "editor-check: $file is missing: build it first" >&2; exit 1; }
 done
 
+# Under the address sanitizer: fontconfig's process-lifetime configuration is not a leak.
+export LSAN_OPTIONS="suppressions=$PWD/tools/x11-check/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+
 # The program whose character is not "Quacky", so that choosing it reports a change.
 program_number=5
 figure=lo figure_dy=-40 knob_px=12
