@@ -88,14 +88,21 @@ std::vector<Command> parseCommands(const std::string& text, std::vector<std::str
     return commands;
 }
 
+// Lines are built by appending: GCC 12 (MinGW i686) warns falsely (-Wrestrict) on chains of +.
 std::string automationLine(int index, float value) {
-    return "automate " + std::to_string(index) + " " + number(value);
+    std::string line = "automate ";
+    line += std::to_string(index);
+    line += ' ';
+    line += number(value);
+    return line;
 }
 
 std::string valuesLine(const std::vector<float>& values) {
     std::string line = "values";
-    for (const float v : values)
-        line += " " + number(v);
+    for (const float v : values) {
+        line += ' ';
+        line += number(v);
+    }
     return line;
 }
 
@@ -103,9 +110,13 @@ std::vector<std::string> leftovers(const host::HostWindow::Resources& before,
                                    const host::HostWindow::Resources& after) {
     std::vector<std::string> grown;
     const auto compare = [&grown](const char* what, long a, long b) {
-        if (a >= 0 && b >= 0 && b > a)
-            grown.push_back(std::string(what) + " " + std::to_string(a) + " -> " +
-                            std::to_string(b));
+        if (a < 0 || b < 0 || b <= a) return;
+        std::string line = what;
+        line += ' ';
+        line += std::to_string(a);
+        line += " -> ";
+        line += std::to_string(b);
+        grown.push_back(line);
     };
     compare("child windows", before.childWindows, after.childWindows);
     compare("handles", before.systemHandles, after.systemHandles);
