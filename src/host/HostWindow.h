@@ -29,6 +29,28 @@ public:
     void close();
 
     bool isOpen() const;
+
+    /// Gives the client area the size w x h (hosts resize to what effEditGetRect answers after
+    /// effEditOpen). False when not open or the size is not positive.
+    bool resize(int w, int h);
+
+    /// The client area's top left corner in screen coordinates (the pointer's); false when not
+    /// open.
+    bool clientOrigin(int& x, int& y) const;
+
+    /// The colour the screen shows at a client point, child windows included, as 0xRRGGBB;
+    /// -1 when it cannot be read.
+    std::int64_t shownPixel(int x, int y) const;
+
+    /// What an editor opened in this window could leave behind; -1 where the system does not
+    /// tell.
+    struct Resources {
+        int childWindows = 0;       ///< windows inside this one (all levels)
+        long systemHandles = -1;    ///< the process's open handles or file descriptors
+        long drawingObjects = -1;   ///< Windows GDI objects of the process
+        long interfaceObjects = -1; ///< Windows USER objects of the process
+    };
+    Resources resources() const;
     const std::string& error() const { return error_; }
 
 private:
@@ -36,5 +58,8 @@ private:
     std::unique_ptr<Impl> impl_;
     std::string error_;
 };
+
+/// Processor time this process has used so far (user and system), in seconds.
+double processCpuSeconds();
 
 } // namespace host

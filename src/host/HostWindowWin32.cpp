@@ -11,6 +11,7 @@ namespace host {
 namespace {
 
 constexpr wchar_t kClassName[] = L"WadlingTestHostWindow";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
 LRESULT CALLBACK hostWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_ERASEBKGND) {
@@ -41,6 +42,16 @@ std::wstring widen(const std::string& text) {
     return wide;
 }
 
+BOOL CALLBACK countWindow(HWND, LPARAM counter) {
+    ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+}
+
+double seconds(const FILETIME& t) {
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    return static_cast<double>(ticks) * 1e-7; // 100 ns units
+}
+
 } // namespace
 
 struct HostWindow::Impl {
@@ -64,10 +75,9 @@ void* HostWindow::open(const std::string& title, int w, int h) {
             "Windows refused the host window class (error " + std::to_string(GetLastError()) + ")";
         return nullptr;
     }
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     RECT frame{0, 0, w, h};
-    AdjustWindowRectEx(&frame, style, FALSE, 0);
-    impl_->hwnd = CreateWindowExW(0, kClassName, widen(title).c_str(), style, 40, 40,
+    AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
+    impl_->hwnd = CreateWindowExW(0, kClassName, widen(title).c_str(), kStyle, 40, 40,
                                   frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                   nullptr, GetModuleHandleW(nullptr), nullptr);
     if (impl_->hwnd == nullptr) {
@@ -113,6 +123,61 @@ bool HostWindow::isOpen() const {
     // The user may have closed the window from its system menu.
     if (impl_->hwnd != nullptr && IsWindow(impl_->hwnd) == FALSE) impl_->hwnd = nullptr;
     return impl_->hwnd != nullptr;
+}
+
+bool HostWindow::resize(int w, int h) {
+    if (!isOpen() || w <= 0 || h <= 0) return false;
+    RECT frame{0, 0, w, h};
+    AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
+    return SetWindowPos(impl_->hwnd, nullptr, 0, 0, frame.right - frame.left,
+                        frame.bottom - frame.top,
+                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
+}
+
+bool HostWindow::clientOrigin(int& x, int& y) const {
+    if (!isOpen()) return false;
+    POINT p{0, 0};
+    if (ClientToScreen(impl_->hwnd, &p) == FALSE) return false;
+    x = p.x;
+    y = p.y;
+    return true;
+}
+
+std::int64_t HostWindow::shownPixel(int x, int y) const {
+    if (!isOpen()) return -1;
+    RECT client;
+    GetClientRect(impl_->hwnd, &client);
+    if (x < 0 || y < 0 || x >= client.right || y >= client.bottom) return -1;
+    POINT p{x, y};
+    ClientToScreen(impl_->hwnd, &p);
+    // The screen's device context: the parent's own excludes its child windows.
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr) return -1;
+    const COLORREF c = GetPixel(screen, p.x, p.y);
+    ReleaseDC(nullptr, screen);
+    if (c == CLR_INVALID) return -1;
+    return static_cast<std::int64_t>(GetRValue(c)) << 16 |
+           static_cast<std::int64_t>(GetGValue(c)) << 8 | GetBValue(c);
+}
+
+HostWindow::Resources HostWindow::resources() const {
+    Resources r;
+    if (isOpen())
+        EnumChildWindows(impl_->hwnd, &countWindow, reinterpret_cast<LPARAM>(&r.childWindows));
+    HANDLE self = GetCurrentProcess();
+    DWORD handles = 0;
+    if (GetProcessHandleCount(self, &handles) != FALSE)
+        r.systemHandles = static_cast<long>(handles);
+    r.drawingObjects = static_cast<long>(GetGuiResources(self, GR_GDIOBJECTS));
+    r.interfaceObjects = static_cast<long>(GetGuiResources(self, GR_USEROBJECTS));
+    return r;
+}
+
+double processCpuSeconds() {
+    FILETIME created, exited, kernel, user;
+    if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user) == FALSE)
+        return 0.0;
+    return seconds(kernel) + seconds(user);
 }
 
 } // namespace host

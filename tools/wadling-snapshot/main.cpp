@@ -31,7 +31,11 @@ const char* const kUsage =
     "  --listen               click the listen button\n"
     "  --menu CONTROL:PATH    right-click a control (by name, e.g. EQs, Mix, Duck3) and choose\n"
     "                         the menu entry PATH (captions joined by '/', e.g. MIDI/MIDI Learn)\n"
-    "  --advance MS           advance the clock (the editor's timer runs every 100 ms)\n";
+    "  --advance MS           advance the clock (the editor's timer runs every 100 ms)\n"
+    "  --locate CONTROL       print 'at CONTROL X Y', the point the actions above press on\n"
+    "                         (a figure, listen, knob or a control's name), in window pixels\n"
+    "  --blits                print what the actions sent to the window: 'blits N AREA'\n"
+    "                         (rectangles and pixels)\n";
 
 class UsageError : public std::runtime_error {
 public:
@@ -100,7 +104,9 @@ struct Session {
 
     runtime::TControl& control(const std::string& name) {
         static const char* const aliases[][2] = {
-            {"lo", "Duck3"}, {"mid", "Duck2"}, {"hi", "Duck1"}, {"mix", "Duck4"}};
+            {"lo", "Duck3"},  {"mid", "Duck2"},        {"hi", "Duck1"},
+            {"mix", "Duck4"}, {"listen", "btnListen"},
+        };
         std::string wanted = name;
         for (const auto& alias : aliases)
             if (sameName(name, alias[0])) wanted = alias[1];
@@ -122,9 +128,11 @@ struct Session {
         headless.mouseUp(platform::MouseButton::Left, start.X, start.Y + dy);
     }
 
+    // A free spot of the picture, away from the figures and the captions.
+    static constexpr runtime::TPoint kKnobSpot{300, 150};
+
     void knob(int pixels) {
-        // A free spot of the picture, away from the figures and the captions.
-        const runtime::TPoint at{300, 150};
+        const runtime::TPoint at = kKnobSpot;
         headless.mouseDown(platform::MouseButton::Left, at.X, at.Y);
         headless.mouseMove(at.X, at.Y - pixels);
         headless.mouseUp(platform::MouseButton::Left, at.X, at.Y);
@@ -173,6 +181,7 @@ struct Session {
 int run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string out;
+    bool blits = false;
     std::vector<std::function<void(Session&)>> setup, actions;
     const auto value = [&](std::size_t& i) -> const std::string& {
         if (i + 1 >= args.size()) throw UsageError(args[i] + " wants a value");
@@ -228,6 +237,15 @@ int run(int argc, char** argv) {
         } else if (a == "--menu") {
             const std::string spec = value(i);
             actions.push_back([spec](Session& s) { s.menu(spec); });
+        } else if (a == "--blits") {
+            blits = true;
+        } else if (a == "--locate") {
+            const std::string name = value(i);
+            actions.push_back([name](Session& s) {
+                const runtime::TPoint at =
+                    sameName(name, "knob") ? Session::kKnobSpot : Session::centre(s.control(name));
+                std::printf("at %s %d %d\n", name.c_str(), at.X, at.Y);
+            });
         } else if (a == "--advance") {
             int ms = 0;
             if (!parseInt(value(i), ms) || ms < 0) throw UsageError("--advance wants milliseconds");
@@ -245,9 +263,19 @@ int run(int argc, char** argv) {
     if (session.plugin.dispatch(effEditOpen, 0, 0, &session.hostWindow) != 1)
         throw std::runtime_error("the editor did not open");
     session.host.clearCalls();
+    session.headless.paintWaiting();
+    session.headless.resetBlitCounts();
     for (auto& step : actions)
         step(session);
     session.headless.paintWaiting();
+    if (blits) {
+        const platform::HeadlessWindow* w =
+            session.headless.window(session.window().DIBContainer1->Handle());
+        long long area = 0;
+        for (const platform::TRect& r : w->blitRects)
+            area += static_cast<long long>(r.Right - r.Left) * (r.Bottom - r.Top);
+        std::printf("blits %zu %lld\n", w->blitRects.size(), area);
+    }
     dibpack::WriteRecordAsPng(session.record(), out);
     for (const host::CallRecord& call : session.host.calls(audioMasterAutomate))
         std::printf("automate %d %s %.9g\n", call.index,

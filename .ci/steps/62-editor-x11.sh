@@ -1,0 +1,6 @@
+# The editor in the test host's window on a virtual X server (linux build), driven by the real
+# pointer: automation and pixels equal the headless composition, open/close cycles, a parent
+# destroyed first.
+set -euo pipefail
+cmake --build build/linux --target editor-check wadling-snapshot WadlingCompressor -j2
+bash tools/editor-check/editor-check.sh build/linux

@@ -1,0 +1,7 @@
+# The editor of the 64-bit Windows DLL in editor-check's window under wine64 on a virtual X
+# server, driven by the real pointer; compared with the headless composition of the linux build.
+set -euo pipefail
+export WADLING_WINEPREFIX="$PWD/build/wineprefix-display"
+cmake --build build/win64 --target editor-check WadlingCompressor -j2
+cmake --build build/linux --target wadling-snapshot -j2
+bash tools/editor-check/editor-check.sh build/win64 --wine
