@@ -25,6 +25,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "MidiEventList.h"
@@ -164,6 +165,21 @@ private:
     std::thread thread;
 };
 
+/// The headless backend with a hook in window creation: whatever a host's other thread does
+/// while the user-interface thread is inside effEditOpen, made deterministic.
+class HookedSession : public platform::HeadlessSession {
+public:
+    /// Runs once, at the next window creation.
+    std::function<void()> onCreateWindow;
+
+    platform::WindowHandle createChildWindow(void* parent, const platform::TRect& bounds,
+                                             platform::WindowSink* sink,
+                                             std::string& error) override {
+        if (auto hook = std::exchange(onCreateWindow, nullptr)) hook();
+        return HeadlessSession::createChildWindow(parent, bounds, sink, error);
+    }
+};
+
 class TortureEditor : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -242,7 +258,7 @@ protected:
 
     void tick(int count = 1) { headless.advanceClock(std::uint32_t(100 * count)); }
 
-    platform::HeadlessSession headless;
+    HookedSession headless;
     host::HostCallback host;
     std::filesystem::path settings;
     std::vector<std::unique_ptr<host::PluginInstance>> plugins;
@@ -370,6 +386,22 @@ TEST_F(TortureEditor, OpenBeforeResumeAndWithRateAndBlockSizeZero) {
     }
     EXPECT_EQ(windowsIn(&hostWindows[0]), 1u);
     EXPECT_EQ(windowsIn(&hostWindows[1]), 1u);
+}
+
+// Another thread sets a value while effEditOpen makes the window, after the window took its
+// first copy of the values: the value must still reach the window.
+TEST_F(TortureEditor, AValueSetWhileTheWindowIsMadeShowsWithinTwoTicks) {
+    host::PluginInstance& plugin = create();
+    for (bool reopen : {false, true}) {
+        const float value = reopen ? 0.0f : 1.0f;
+        headless.onCreateWindow = [&] { plugin.setParameter(param::EQLo, value); };
+        ASSERT_EQ(plugin.dispatch(effEditOpen, 0, 0, &hostWindows[0]), 1);
+        ASSERT_EQ(headless.onCreateWindow, nullptr) << "the window was made inside the open";
+        tick(2);
+        EXPECT_EQ(window(plugin).Duck3->Top(), 172 - nearest(value * 150.0))
+            << (reopen ? "second open" : "first open");
+        plugin.dispatch(effEditClose);
+    }
 }
 
 // Each window shows its own instance; closing one (by effEditClose or by effClose with the
