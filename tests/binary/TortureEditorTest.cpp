@@ -4,8 +4,9 @@
 // thread. The plug-in is linked in (not loaded) so that it and the test share the headless
 // backend: a loaded binary would bring a backend of its own.
 //
-// WADLING_TORTURE_EDITOR_SCALE (a percentage, default 100) shortens the long loops for runs
-// under valgrind.
+// Every window the editor makes unpacks its artwork (0.15 s natively, seconds under valgrind
+// and ThreadSanitizer): WADLING_TORTURE_EDITOR_SCALE (a percentage, default 100) shortens the
+// loops that open and close many windows.
 
 #include <gtest/gtest.h>
 
@@ -310,7 +311,7 @@ TEST_F(TortureEditor, OpenWhileOneThreadProcessesAndAnotherAutomatesThenFollowTh
     host::PluginInstance& plugin = create();
     plugin.dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
     plugin.dispatch(effMainsChanged, 0, 1);
-    const int count = scaled(1000, 100);
+    const int count = 1000;
     std::array<float, param::Count> last{};
     std::atomic<int> set{0};
     AudioThread audio(plugin, 1);
@@ -466,7 +467,7 @@ TEST_F(TortureEditor, TwoAndEightInstancesWithEditorsOpenClosedInRandomOrder) {
 // of the open that made it, and effClose frees it at any count.
 TEST_F(TortureEditor, EditorOpcodesInRandomOrderKeepOneWindowWhileOpensOutnumberCloses) {
     std::mt19937 random(23);
-    const int steps = scaled(1200, 200);
+    const int steps = scaled(800, 200);
     for (int round = 0; round < 4; ++round) {
         host::PluginInstance& plugin = create();
         int count = 0;
@@ -544,7 +545,7 @@ TEST_F(TortureEditor, MidiLearnFromTheMenuWhileControllersArriveOnTheAudioThread
     });
     runtime::TControl* controls[] = {w.EQs,   w.Duck1,     w.Duck2,      w.Duck3,
                                      w.Duck4, w.btnListen, w.Compression};
-    const int rounds = scaled(300, 30);
+    const int rounds = 300;
     for (int round = 0; round < rounds; ++round) {
         menu(*controls[round % 7], {"MIDI", "MIDI Learn"});
         if (round % 10 == 3) menu(*w.EQs, {"MIDI", "Show MIDI Mapping"});
