@@ -46,13 +46,17 @@ bool APluginEditor::open(void* ptr) {
             made->SetParentWindow(ptr);
             made->SetBounds(0, 0, TPluginEditorWindow::kClientWidth,
                             TPluginEditorWindow::kClientHeight);
+            // Let update through before copying: a value set on another thread after the copy
+            // and before the window exists would otherwise reach neither, and stay unseen
+            // until the host changes that parameter again.
+            plugin.editorClosed.store(false, std::memory_order_relaxed);
+            windowOpen.store(true, std::memory_order_relaxed);
             for (int32_t i = 0; i < param::Count; ++i)
                 mirror[i].store(plugin.paramValues[i].load(std::memory_order_relaxed),
                                 std::memory_order_relaxed);
             made->plugin = &plugin;
             made->ShowForm();
             window = std::move(made);
-            windowOpen.store(true, std::memory_order_relaxed);
             created = true;
         }
         plugin.editorClosed.store(false, std::memory_order_relaxed);
@@ -64,7 +68,7 @@ bool APluginEditor::open(void* ptr) {
     } catch (...) {
         // No window from the system (or no timer): the host sees a refused open, nothing stays.
         runtime::Application().HandleException();
-        if (created || (window && openCount == 1)) {
+        if (created || !window) {
             plugin.editorClosed.store(true, std::memory_order_relaxed);
             windowOpen.store(false, std::memory_order_relaxed);
             window.reset();

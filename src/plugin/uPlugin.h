@@ -59,7 +59,7 @@ public:
 
 private:
     APlugin& plugin;
-    /// Whether `window` exists, for update on other threads.
+    /// Whether update copies into the mirror: from just before a window is made until it goes.
     std::atomic<bool> windowOpen{false};
 };
 
