@@ -3,6 +3,7 @@
 #include "editor/APluginEditor.h"
 
 #include "editor/uEditor.h"
+#include "editor/uEditorArt.h"
 #include "platform/Platform.h"
 #include "runtime/Application.h"
 
@@ -58,6 +59,7 @@ bool APluginEditor::open(void* ptr) {
             made->ShowForm();
             window = std::move(made);
             created = true;
+            if (!keptArt) keptArt = editorart::unpackedArt();
         }
         plugin.editorClosed.store(false, std::memory_order_relaxed);
         window->Repaint();

@@ -1,6 +1,7 @@
 #include "editor/uEditor.h"
 
 #include "editor/art/EditorArt.h"
+#include "editor/uEditorArt.h"
 #include "runtime/Dialogs.h"
 #include "runtime/Shell.h"
 #include "runtime/Streams.h"
@@ -103,6 +104,7 @@ TPluginEditorWindow::~TPluginEditorWindow() = default;
 void TPluginEditorWindow::buildImageList() {
     DIBImageList1 = TComponent::Create<toolkit::TDIBImageList>(this);
     DIBImageList1->SetName("DIBImageList1");
+    const auto art = editorart::unpackedArt();
     for (int i = 0; i < editorart::kImageCount; ++i) {
         toolkit::TDIBImagesItem* item = DIBImageList1->DIBImages().Add();
         item->SetDisplayName(kImages[i].name);
@@ -117,9 +119,8 @@ void TPluginEditorWindow::buildImageList() {
         dib.SetTransparent(false);
         dib.SetTransparentMode(toolkit::tmAuto);
         dib.SetTransparentColor(kImages[i].transparentColor);
-        const auto packed = editorart::packedImage(i);
-        runtime::TReadOnlyMemoryStream stream(packed.data(), packed.size());
-        dib.ReadData(stream);
+        const auto record = art->record(i);
+        dib.ReadRecord(record.data(), record.size());
         dib.EndUpdate();
     }
 }

@@ -61,6 +61,9 @@ private:
     APlugin& plugin;
     /// Whether update copies into the mirror: from just before a window is made until it goes.
     std::atomic<bool> windowOpen{false};
+    /// The editor's unpacked pictures, kept from the first open on so that a reopen does not
+    /// unpack them again (shared with every other wrapper of the process).
+    std::shared_ptr<const void> keptArt;
 };
 
 /// One program: twelve parameter values and a name of at most 50 characters.

@@ -76,6 +76,8 @@ public:
     std::int64_t Size() override { return static_cast<std::int64_t>(size_); }
 
     const std::uint8_t* Memory() const { return data_; }
+    /// Size() for a const stream: the block's length.
+    std::size_t MemorySize() const { return size_; }
     void SaveToStream(TStream& target) const;
     void SaveToFile(const std::filesystem::path& fileName) const;
 

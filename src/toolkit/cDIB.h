@@ -182,6 +182,9 @@ public:
     /// The stored `Data` property: the packed raw record.
     virtual void ReadData(runtime::TStream& stream);
     virtual void WriteData(runtime::TStream& stream);
+    /// An unpacked raw record (width, height, pixels), as ReadData unpacks it; raises
+    /// EDIBError and leaves the surface as it was when the record is short.
+    void ReadRecord(const std::uint8_t* record, std::size_t size);
 
     enum class TDrawRoutine {
         MaskImage,

@@ -21,18 +21,21 @@ void TAbstractSuperDIB::WriteData(runtime::TStream& stream) {
 void TAbstractSuperDIB::ReadData(runtime::TStream& stream) {
     runtime::TMemoryStream raw;
     UnpackDIBData(this, stream, raw);
-    raw.SetPosition(0);
-    if (raw.Size() < 4) throw EDIBError("Image data is too short");
-    const int w = raw.ReadUInt16LE();
-    const int h = raw.ReadUInt16LE();
-    const auto bytes = static_cast<std::int64_t>(w) * h * 4;
+    ReadRecord(raw.Memory(), static_cast<std::size_t>(raw.Size()));
+}
+
+void TAbstractSuperDIB::ReadRecord(const std::uint8_t* record, std::size_t size) {
+    if (size < 4) throw EDIBError("Image data is too short");
+    const int w = record[0] | (record[1] << 8);
+    const int h = record[2] | (record[3] << 8);
+    const auto bytes = static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) * 4u;
     // Checked before anything changes: a short record leaves the surface as it was.
-    if (raw.Remaining() < bytes) throw EDIBError("Image data is too short");
+    if (size - 4 < bytes) throw EDIBError("Image data is too short");
     SetSize(w, h);
     if (bytes == 0)
         std::memset(pixels_, 0, byteCount());
     else
-        raw.ReadBuffer(pixels_, static_cast<std::size_t>(bytes));
+        std::memcpy(pixels_, record + 4, static_cast<std::size_t>(bytes));
     Changed();
 }
 

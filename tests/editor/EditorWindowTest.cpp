@@ -4,10 +4,13 @@
 
 #include "MidiEventList.h"
 #include "editor/art/EditorArt.h"
+#include "editor/uEditorArt.h"
 #include "runtime/Streams.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -339,3 +342,43 @@ TEST_F(EditorTest, ParametersSetFromAnotherThreadWhileTheTimerRunsEndWhereTheLas
 }
 
 } // namespace
+
+namespace {
+
+bool samePixels(const toolkit::TMemoryDIB& a, const toolkit::TMemoryDIB& b) {
+    if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+    for (int y = 0; y < a.Height(); ++y)
+        if (std::memcmp(a.RowPointer(y), b.RowPointer(y), static_cast<std::size_t>(a.Width()) * 4))
+            return false;
+    return true;
+}
+
+} // namespace
+
+TEST_F(EditorTest, ReopenedAndSecondEditorsShareOnePicturesUnpackingThatGoesWithItsLastHolder) {
+    std::weak_ptr<const editorart::UnpackedArt> shared;
+    {
+        open();
+        shared = editorart::unpackedArt();
+        close();
+        EXPECT_FALSE(shared.expired()) << "a closed editor keeps the pictures for its reopen";
+        host::HostCallback otherHost;
+        host::PluginInstance other(&linkedEntry, otherHost);
+        ASSERT_EQ(other.dispatch(effEditOpen, 0, 0, &hostWindow), 1);
+        EXPECT_EQ(editorart::unpackedArt().get(), shared.lock().get());
+        open();
+        // Every image-list item shows what unpacking its stored stream gives.
+        for (int i = 0; i < editorart::kImageCount; ++i) {
+            const auto packed = editorart::packedImage(i);
+            runtime::TReadOnlyMemoryStream stream(packed.data(), packed.size());
+            toolkit::TMemoryDIB unpacked;
+            unpacked.ReadData(stream);
+            EXPECT_TRUE(samePixels(window().DIBImageList1->DIBImages().Items(i)->DIB(), unpacked))
+                << "item " << i;
+        }
+        other.dispatch(effEditClose);
+        close();
+    }
+    plugin.reset();
+    EXPECT_TRUE(shared.expired()) << "the pictures go with the last instance that opened";
+}

@@ -759,3 +759,15 @@ TEST(DIBData, PackedRoundTripThroughBothCompressors) {
     empty.WriteData(none);
     EXPECT_EQ(none.Size(), 0); // no pixels, no Data
 }
+
+TEST(DIBRecord, AShortRecordIsRefusedAndLeavesTheSurfaceAsItWas) {
+    TMemoryDIB dib;
+    const std::uint8_t record[] = {2, 0, 1, 0, 1, 2, 3, 4, 5, 6, 7, 8};
+    dib.ReadRecord(record, sizeof record);
+    ASSERT_EQ(dib.Width(), 2);
+    EXPECT_EQ(dib.RowPointer(0)[4], 5);
+    EXPECT_THROW(dib.ReadRecord(record, sizeof record - 1), EDIBError);
+    EXPECT_THROW(dib.ReadRecord(record, 3), EDIBError);
+    EXPECT_EQ(dib.Width(), 2);
+    EXPECT_EQ(dib.RowPointer(0)[7], 8);
+}
