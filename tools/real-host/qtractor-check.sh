@@ -176,11 +176,17 @@ shown=$(now_ms)
 echo "TIME double click to the editor's window: $((shown - clicked)) ms"
 
 # Size and place: Qtractor's window holds exactly the editor, ours sits at its (0, 0).
-frame=$(xwininfo -root -tree | awk '/"WadlingCompressor - Track 1 — Qtractor"/ { print $0; exit }')
+# Qtractor may name its window a little after our child appears: give it up to 5 s.
+for _ in $(seq 50); do
+    frame=$(xwininfo -root -tree | awk '/"WadlingCompressor - Track 1 — Qtractor"/ { print $0; exit }')
+    echo "$frame" | grep -q ' 490x322+' && break
+    sleep 0.1
+done
 if echo "$frame" | grep -q ' 490x322+'; then
     pass "Qtractor's editor window is 490 x 322 (no margin around the editor)"
 else
-    fail "Qtractor's editor window: $frame"
+    fail "Qtractor's editor window: ${frame:-none named after the plug-in and track}"
+    xwininfo -root -tree | grep -i qtractor > "$work/windows.txt" || true
 fi
 read -r EX EY < <(xwininfo -id "$editor" |
     awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } END { print x, y }')
