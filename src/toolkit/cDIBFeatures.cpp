@@ -489,7 +489,8 @@ void TDIBFeatureItem::LoadFeatureParameters(const std::uint8_t* data, std::size_
     if (std::memcmp(r.take(sizeof kSignature), kSignature, sizeof kSignature) != 0)
         throw EFeatureError(kDamaged);
     const auto nameLength = static_cast<std::size_t>(r.little(2));
-    if (nameLength > 255) throw EFeatureError(kDamaged);
+    // The writer names a feature or writes nothing: an empty name is never stored.
+    if (nameLength == 0 || nameLength > 255) throw EFeatureError(kDamaged);
     const std::string name = r.text(nameLength);
     const auto count = static_cast<std::size_t>(r.little(2));
     std::vector<StoredRecord> records;

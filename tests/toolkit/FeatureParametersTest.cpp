@@ -133,10 +133,12 @@ TEST_F(FeatureParametersTest, DamagedBytesRaiseAndLeaveTheItemAsItWas) {
     Bytes badSignature = good;
     badSignature[3] = '2';
     Bytes longName = Stored(std::string(300, 'T')).bytes();
+    Bytes noName = Stored("").bytes(); // never written: an item without a feature stores nothing
     Bytes emptyPropertyName = Stored("TMoveableDIB").ordinal("", 1).bytes();
     Bytes hugeValue = Stored("TMoveableDIB").ordinal("SnapSize", 4).bytes();
     std::memset(hugeValue.data() + hugeValue.size() - 12, 0xFF, 4); // value size 4 GiB
-    for (const Bytes* bad : {&trailing, &badSignature, &longName, &emptyPropertyName, &hugeValue})
+    for (const Bytes* bad :
+         {&trailing, &badSignature, &longName, &noName, &emptyPropertyName, &hugeValue})
         EXPECT_THROW(item->LoadFeatureParameters(bad->data(), bad->size()), EFeatureError);
     EXPECT_THROW(item->LoadFeatureParameters(nullptr, 20), EFeatureError);
     EXPECT_EQ(item->Feature(), before);
