@@ -1,11 +1,6 @@
-# Fuzzes unpacking of untrusted packed image streams for a bounded time (FUZZ_SECONDS, default
-# 20). New inputs go to a scratch corpus in the build folder; the seeds stay in the repository.
+# Fuzzes unpacking of untrusted packed image streams (see .ci/lib/fuzz.sh for the knobs).
 set -euo pipefail
-seconds=${FUZZ_SECONDS:-20}
+source .ci/lib/fuzz.sh
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target fuzz_unpack
-corpus=build/fuzz/unpack-corpus
-mkdir -p "$corpus" build/fuzz/unpack-artifacts
-build/fuzz/fuzz/unpack/fuzz_unpack -max_total_time="$seconds" -max_len=4096 -rss_limit_mb=2048 \
-    -artifact_prefix=build/fuzz/unpack-artifacts/ -print_final_stats=1 \
-    "$corpus" fuzz/unpack/corpus
+run_fuzzer unpack 4096 100000

@@ -91,6 +91,9 @@ bool fitsOrdinal(const TPropInfo& info, std::int64_t value) {
     if (!info.EnumNames.empty())
         return value >= 0 && value < static_cast<std::int64_t>(info.EnumNames.size());
     if (info.Kind == TTypeKind::tkInt64) return true;
+    // A colour is 32 bits read without a sign (system colours set the top bit); stored bytes
+    // may hold either reading of the same bits.
+    if (info.TypeName == "TColor") return value >= INT_MIN && value <= UINT32_MAX;
     return value >= INT_MIN && value <= INT_MAX;
 }
 

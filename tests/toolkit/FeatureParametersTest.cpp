@@ -182,6 +182,29 @@ TEST_F(FeatureParametersTest, RecordsThatDoNotFitArePassedOver) {
     EXPECT_EQ(moveable(item)->Tag(), 0);
 }
 
+TEST_F(FeatureParametersTest, ColoursWithTheTopBitSetRoundTrip) {
+    TDIBFeatureItem* item = newItem();
+    item->SetFeatureClassName("TShapeableDIB");
+    static_cast<TShapeableDIB*>(item->Feature())->SetTransparentColor(0xFF00FF01u);
+    const Bytes stored = item->DIBFeatureParameters();
+    TDIBFeatureItem* copy = newItem();
+    copy->LoadFeatureParameters(stored.data(), stored.size());
+    auto* shape = dynamic_cast<TShapeableDIB*>(copy->Feature());
+    ASSERT_NE(shape, nullptr);
+    EXPECT_EQ(shape->TransparentColor(), 0xFF00FF01u);
+    EXPECT_EQ(copy->DIBFeatureParameters(), stored);
+
+    // The signed reading of the same bits means the same colour; wider values are passed over.
+    const Bytes signedColour =
+        Stored("TShapeableDIB").ordinal("TransparentColor", -16711935).bytes();
+    copy->LoadFeatureParameters(signedColour.data(), signedColour.size());
+    EXPECT_EQ(static_cast<TShapeableDIB*>(copy->Feature())->TransparentColor(), 0xFF00FF01u);
+    const Bytes wide = Stored("TShapeableDIB").ordinal("TransparentColor", 1LL << 32).bytes();
+    copy->LoadFeatureParameters(wide.data(), wide.size());
+    EXPECT_EQ(static_cast<TShapeableDIB*>(copy->Feature())->TransparentColor(),
+              TShapeableDIB(nullptr).TransparentColor());
+}
+
 TEST_F(FeatureParametersTest, AssignCopiesEnabledClassAndProperties) {
     TDIBFeatureItem* item = newItem();
     item->SetFeatureClassName("TShapeableDIB");
