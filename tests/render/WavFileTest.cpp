@@ -37,7 +37,10 @@ protected:
             for (int i = 0; i < bytes; ++i)
                 h.push_back(static_cast<unsigned char>(v >> (8 * i)));
         };
-        const auto tagOf = [&h](const char* t) { h.insert(h.end(), t, t + 4); };
+        const auto tagOf = [&h](const char* t) {
+            for (int i = 0; i < 4; ++i)
+                h.push_back(static_cast<unsigned char>(t[i]));
+        };
         tagOf("RIFF");
         put(36 + static_cast<uint32_t>(data.size()), 4);
         tagOf("WAVE");
