@@ -161,26 +161,6 @@ void drawTrace(Canvas& c, const std::vector<double>& values, Rgb colour) {
     }
 }
 
-/// Kept apart from its caller so that nothing but libpng's own structures lives across the
-/// longjmp of an encoding error.
-bool encodeRgb(FILE* file, const std::uint8_t* rgb) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < kHeight; ++y)
-        png_write_row(png, rgb + static_cast<size_t>(y) * kWidth * 3);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
 } // namespace
 
 bool canWritePng() {
@@ -216,9 +196,15 @@ void writeLevelPlot(const LevelTrace& trace, const std::string& path) {
 
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) throw std::runtime_error(path + ": cannot create the file");
-    if (!encodeRgb(file, c.pixels.data())) {
+    // libpng's simplified writer reports errors by its answer, with no longjmp through our frame.
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = kWidth;
+    image.height = kHeight;
+    image.format = PNG_FORMAT_RGB;
+    if (!png_image_write_to_stdio(&image, file, 0, c.pixels.data(), kWidth * 3, nullptr)) {
         std::fclose(file);
-        throw std::runtime_error(path + ": PNG encoding failed");
+        throw std::runtime_error(path + ": PNG encoding failed: " + image.message);
     }
     if (std::fclose(file) != 0) throw std::runtime_error(path + ": write error");
 }
