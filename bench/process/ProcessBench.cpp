@@ -1,5 +1,5 @@
 // Throughput of processReplacing through the built binary at 44.1 kHz: nanoseconds per stereo
-// frame and the real-time factor, for block sizes 64, 512 and 4096, with
+// frame and the real-time factor, for block sizes 32, 64, 512 and 4096, with
 //   Demo          the demo material (music with loud and quiet passages)
 //   Loud          a signal that never falls below the threshold: a logarithm and an
 //                 exponential every sample
@@ -113,9 +113,9 @@ void Listen(benchmark::State& s) {
 
 } // namespace
 
-BENCHMARK(Demo)->Arg(64)->Arg(512)->Arg(4096);
-BENCHMARK(Loud)->Arg(64)->Arg(512)->Arg(4096);
-BENCHMARK(SilenceAfterLoud)->Arg(64)->Arg(512)->Arg(4096);
-BENCHMARK(Listen)->Arg(64)->Arg(512)->Arg(4096);
+BENCHMARK(Demo)->Arg(32)->Arg(64)->Arg(512)->Arg(4096);
+BENCHMARK(Loud)->Arg(32)->Arg(64)->Arg(512)->Arg(4096);
+BENCHMARK(SilenceAfterLoud)->Arg(32)->Arg(64)->Arg(512)->Arg(4096);
+BENCHMARK(Listen)->Arg(32)->Arg(64)->Arg(512)->Arg(4096);
 
 BENCHMARK_MAIN();

@@ -1,7 +1,9 @@
-// Untrusted packed image streams into UnpackDIBData; the same bytes as a raw record through
-// both compressors and back, which must give them back unchanged.
+// Untrusted packed image streams into UnpackDIBData, and straight into a memory surface's own
+// pixels, which must agree with it (the same record, or a refusal by both); the same bytes as a
+// raw record through both compressors and back, which must give them back unchanged.
 
 #include "toolkit/DIBLZH.h"
+#include "toolkit/cDIB.h"
 #include "toolkit/cDIBCompressor.h"
 #include "toolkit/cDIBStandardCompressors.h"
 
@@ -25,11 +27,34 @@ void unpackUntrusted(const std::uint8_t* data, std::size_t size) {
     }
     runtime::TReadOnlyMemoryStream in(data, size);
     runtime::TMemoryStream out;
+    bool refused = false;
     try {
         toolkit::UnpackDIBData(nullptr, in, out);
     } catch (const runtime::Exception&) {
-        return; // a clear refusal is a defined outcome
+        refused = true; // a clear refusal is a defined outcome
     }
+    // A memory surface unpacks in place; the surface it makes is what the record says.
+    runtime::TReadOnlyMemoryStream again(data, size);
+    toolkit::TMemoryDIB surface;
+    try {
+        surface.ReadData(again);
+    } catch (const runtime::Exception&) {
+        if (!refused && out.Size() >= 4) {
+            const std::uint8_t* r = out.Memory();
+            const std::uint64_t w = r[0] | (r[1] << 8), h = r[2] | (r[3] << 8);
+            if (w * h * 4 <= std::uint64_t(out.Size() - 4)) std::abort(); // a readable record
+        }
+        return;
+    }
+    if (size == 0) return; // an empty stream leaves the surface alone
+    if (refused || out.Size() < 4) std::abort();
+    const std::uint8_t* r = out.Memory();
+    const int w = r[0] | (r[1] << 8), h = r[2] | (r[3] << 8);
+    if (w == 0 || h == 0) return; // a cleared surface of at least 1 x 1
+    if (surface.Width() != w || surface.Height() != h ||
+        std::memcmp(static_cast<const toolkit::TMemoryDIB&>(surface).Bits(), r + 4,
+                    std::size_t(w) * std::size_t(h) * 4) != 0)
+        std::abort();
 }
 
 void roundTrip(const char* guid, const std::uint8_t* data, std::size_t size) {

@@ -1,13 +1,13 @@
-// The editor wrapper (declared beside APlugin): the window's life, its size for the host, and
-// the parameter mirror.
+// The editor wrapper: the window's life, its size for the host, and the parameter mirror.
 #include "editor/APluginEditor.h"
 
+#include "editor/APluginEditorTestHooks.h"
 #include "editor/uEditor.h"
 #include "editor/uEditorArt.h"
 #include "platform/Platform.h"
 #include "runtime/Application.h"
 
-std::unique_ptr<APluginEditor> createPluginEditor(APlugin& plugin) {
+std::unique_ptr<AEffEditor> createPluginEditor(APlugin& plugin) {
     return std::make_unique<APluginEditor>(plugin);
 }
 
@@ -15,9 +15,13 @@ AudioEffect* createPluginWithEditor(audioMasterCallback audioMaster) {
     return std::make_unique<APlugin>(audioMaster, &createPluginEditor).release();
 }
 
-APluginEditor::APluginEditor(APlugin& plugin) : AEffEditor(&plugin), plugin(plugin) {}
+APluginEditor::APluginEditor(APlugin& plugin) : AEffEditor(&plugin), plugin(plugin) {
+    plugin.setEditorNotice(this);
+}
 
 APluginEditor::~APluginEditor() {
+    // A parameter set while the window goes (by its own handlers) has no editor to tell.
+    plugin.setEditorNotice(nullptr);
     if (window) {
         plugin.editorClosed.store(true, std::memory_order_relaxed);
         windowOpen.store(false, std::memory_order_relaxed);
@@ -37,12 +41,13 @@ bool APluginEditor::getRect(ERect** out) {
 }
 
 bool APluginEditor::open(void* ptr) {
-    void* const previousParent = parentWindow;
-    parentWindow = ptr;
     ++openCount;
     bool created = false;
     try {
         if (openCount == 1 || !window) {
+            parentWindow = ptr;
+            // Held while the window is made: its image list and keptArt are one unpacking.
+            const std::shared_ptr<const void> art = editorart::unpackedArt();
             auto made = runtime::MakeForm<TPluginEditorWindow>(nullptr, mirror);
             made->SetParentWindow(ptr);
             made->SetBounds(0, 0, TPluginEditorWindow::kClientWidth,
@@ -52,14 +57,13 @@ bool APluginEditor::open(void* ptr) {
             // until the host changes that parameter again.
             plugin.editorClosed.store(false, std::memory_order_relaxed);
             windowOpen.store(true, std::memory_order_relaxed);
-            for (int32_t i = 0; i < param::Count; ++i)
-                mirror[i].store(plugin.paramValues[i].load(std::memory_order_relaxed),
-                                std::memory_order_relaxed);
+            mirror.stale.store(false, std::memory_order_relaxed);
+            mirror.copyFrom(plugin);
             made->plugin = &plugin;
             made->ShowForm();
             window = std::move(made);
             created = true;
-            if (!keptArt) keptArt = editorart::unpackedArt();
+            if (!keptArt) keptArt = art;
         }
         plugin.editorClosed.store(false, std::memory_order_relaxed);
         window->Repaint();
@@ -76,7 +80,7 @@ bool APluginEditor::open(void* ptr) {
             window.reset();
         }
         --openCount;
-        parentWindow = window ? previousParent : nullptr;
+        if (!window) parentWindow = nullptr;
         return false;
     }
 }
@@ -99,7 +103,15 @@ void APluginEditor::update() {
     if (plugin.editorClosed.load(std::memory_order_relaxed) ||
         !windowOpen.load(std::memory_order_relaxed))
         return;
-    for (int32_t i = 0; i < param::Count; ++i)
-        mirror[i].store(plugin.paramValues[i].load(std::memory_order_relaxed),
-                        std::memory_order_relaxed);
+    mirror.markStale();
+}
+
+void AParameterMirror::copyFrom(APlugin& plugin) {
+    for (int32_t i = 0; i < param::Count; ++i) {
+        const float value = plugin.getParameter(i);
+#if WADLING_TEST_HOOKS
+        if (editor_test_hooks::betweenReadAndStore) editor_test_hooks::betweenReadAndStore(i);
+#endif
+        values[static_cast<std::size_t>(i)].store(value, std::memory_order_relaxed);
+    }
 }

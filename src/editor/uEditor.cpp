@@ -3,12 +3,14 @@
 #include "editor/art/EditorArt.h"
 #include "editor/uEditorArt.h"
 #include "runtime/Dialogs.h"
+#include "runtime/ScopedFlag.h"
 #include "runtime/Shell.h"
 #include "runtime/Streams.h"
 #include "toolkit/cDIBFeatures.h"
 #include "toolkit/cDIBStandardCompressors.h"
 
 #include <cmath>
+#include <variant>
 
 using platform::TColor;
 using runtime::TComponent;
@@ -71,6 +73,130 @@ int topFromValue(float value, const FigureRow& row) {
     return row.lowest - roundEven(static_cast<double>(value) * static_cast<double>(row.scale));
 }
 
+// ---- The controls ----------------------------------------------------------------------------
+
+using W = TPluginEditorWindow;
+
+/// What an image control is for.
+enum class ImageRole {
+    Picture,         ///< sized to its image; a press marks its tag for MIDI learn
+    Backdrop,        ///< the see-through strip along the top: no image, no menu
+    Figure,          ///< dragged up and down like a fader
+    ResettingFigure, ///< a figure that a double click puts back to the middle
+};
+
+/// One control of the window: the field that holds it (and so its class), its name, bounds,
+/// image-list index and tag (the parameter it stands for, -1 for none).
+struct ControlRow {
+    std::variant<toolkit::TDIBKnob * W::*, toolkit::TDIBGlyphButton * W::*,
+                 toolkit::TDIBImage * W::*>
+        field;
+    const char* name;
+    int left, top, width, height;
+    int image;
+    std::intptr_t tag;
+    ImageRole role = ImageRole::Picture;
+};
+
+constexpr int kNoImage = -1;
+
+// In creation order, which is the order they are painted in (the knob is the whole picture).
+constexpr ControlRow kControls[] = {
+    {&W::kbComp, "kbComp", 0, 0, 491, 323, 0, param::Squeeze},
+    {&W::DIBImage1, "DIBImage1", 0, 0, 490, 21, kNoImage, 0, ImageRole::Backdrop},
+    {&W::EQs, "EQs", 25, 7, 128, 222, 1, param::EQLo},
+    {&W::Mix, "Mix", 433, 7, 34, 222, 2, -1},
+    {&W::Banner, "Banner", 4, 268, 482, 56, 4, -1},
+    {&W::btnListen, "btnListen", 120, 235, 63, 37, 5, param::EQListen},
+    {&W::Duck1, "Duck1", 118, 22, 46, 58, 6, param::EQHi, ImageRole::ResettingFigure},
+    {&W::Duck2, "Duck2", 69, 22, 50, 66, 7, param::EQMid, ImageRole::ResettingFigure},
+    {&W::Duck3, "Duck3", 17, 23, 44, 58, 8, param::EQLo, ImageRole::ResettingFigure},
+    {&W::Duck4, "Duck4", 426, 182, 48, 50, 9, param::DryWet, ImageRole::Figure},
+    {&W::Compression, "Compression", 276, 7, 44, 12, 3, param::EQLo},
+};
+
+/// Remembers the tag of the control pressed, for the MIDI learn of the menu.
+runtime::TMouseEvent marksItsTag(W& window) {
+    return [&window](TPersistent* sender, TMouseButton button, TShiftState shift, int x, int y) {
+        window.EQsMouseDown(sender, button, shift, x, y);
+    };
+}
+
+void place(W& window, toolkit::TCustomDIBControl& control, const ControlRow& row) {
+    control.SetName(row.name);
+    control.SetBounds(row.left, row.top, row.width, row.height);
+    control.SetTag(row.tag);
+    control.SetDIBImageList(window.DIBImageList1);
+    control.SetDIBTabOrder(-1);
+    control.SetPopupMenu(window.mnuSqzy);
+}
+
+void setUp(W& window, toolkit::TDIBKnob& knob, const ControlRow& row) {
+    knob.IndexMain()->SetDIBIndex(row.image);
+    knob.SetMin(0);
+    knob.SetMax(400);
+    knob.SetNumGlyphs(27);
+    knob.SetPageSize(5);
+    knob.SetSmallChange(1);
+    knob.SetPosition(0);
+    knob.SetUseFineTune(true);
+    knob.OnChange = [&window](TPersistent* sender) { window.kbCompChange(sender); };
+    knob.OnMouseDown = marksItsTag(window);
+}
+
+void setUp(W& window, toolkit::TDIBGlyphButton& button, const ControlRow& row) {
+    button.Glyph()->SetDIBIndex(row.image);
+    button.SetGroup(1);
+    button.SetToggleDown(true);
+    button.SetNumGlyphs(2);
+    button.OnClick = [&window](TPersistent* sender) { window.btnListenClick(sender); };
+    button.OnMouseDown = marksItsTag(window);
+}
+
+void makeFigure(W& window, toolkit::TDIBImage& figure, bool resets) {
+    auto* move =
+        static_cast<toolkit::TMoveableDIB*>(DIBFeaturesOf(figure).AddFeature("TMoveableDIB"));
+    move->SetAllowHorizontal(false);
+    move->SetAllowVertical(true);
+    move->SetBorderSize(0);
+    move->SetMouseButtons(toolkit::MouseButtonBit(TMouseButton::mbLeft));
+    move->SetSnapSize(1);
+    figure.OnMouseDown = [&window](TPersistent* s, TMouseButton b, TShiftState sh, int x, int y) {
+        window.Duck1MouseDown(s, b, sh, x, y);
+    };
+    figure.OnMouseMove = [&window](TPersistent* s, TShiftState sh, int x, int y) {
+        window.Duck1MouseMove(s, sh, x, y);
+    };
+    figure.OnMouseUp = [&window](TPersistent* s, TMouseButton b, TShiftState sh, int x, int y) {
+        window.Duck1MouseUp(s, b, sh, x, y);
+    };
+    if (resets) figure.OnDblClick = [&window](TPersistent* s) { window.Duck1DblClick(s); };
+}
+
+void setUp(W& window, toolkit::TDIBImage& image, const ControlRow& row) {
+    if (row.role == ImageRole::Backdrop) {
+        image.SetPopupMenu(nullptr);
+        image.SetOpacity(0);
+        image.SetAutoSize(false);
+        return;
+    }
+    image.IndexMain()->SetDIBIndex(row.image);
+    image.SetAutoSize(true);
+    if (row.role == ImageRole::Picture)
+        image.OnMouseDown = marksItsTag(window);
+    else
+        makeFigure(window, image, row.role == ImageRole::ResettingFigure);
+}
+
+/// Makes the control of a row, in the window's components and in its field.
+template <class Control>
+void addControl(W& window, Control* W::*field, const ControlRow& row) {
+    auto* made = TComponent::Create<Control>(&window);
+    window.*field = made;
+    place(window, *made, row);
+    setUp(window, *made, row);
+}
+
 } // namespace
 
 TPluginEditorWindow::TPluginEditorWindow(TComponent* owner, AParameterMirror& mirror)
@@ -119,8 +245,7 @@ void TPluginEditorWindow::buildImageList() {
         dib.SetTransparent(false);
         dib.SetTransparentMode(toolkit::tmAuto);
         dib.SetTransparentColor(kImages[i].transparentColor);
-        const auto record = art->record(i);
-        dib.ReadRecord(record.data(), record.size());
+        dib.SharePicture(art->picture(i));
         dib.EndUpdate();
     }
 }
@@ -172,89 +297,8 @@ void TPluginEditorWindow::buildControls() {
     DIBContainer1->SetBorderDrawPosition(toolkit::bdOverControls);
     DIBContainer1->OnClick = [this](TPersistent* sender) { DIBContainer1Click(sender); };
 
-    const auto mouseDown = [this](TPersistent* sender, TMouseButton button, TShiftState shift,
-                                  int x, int y) { EQsMouseDown(sender, button, shift, x, y); };
-    const auto place = [this](toolkit::TCustomDIBControl* control, const char* name, int left,
-                              int top, int width, int height, std::intptr_t tag) {
-        control->SetName(name);
-        control->SetBounds(left, top, width, height);
-        control->SetTag(tag);
-        control->SetDIBImageList(DIBImageList1);
-        control->SetDIBTabOrder(-1);
-        control->SetPopupMenu(mnuSqzy);
-    };
-    const auto image = [&](const char* name, int left, int top, int width, int height, int index,
-                           std::intptr_t tag) {
-        auto* made = TComponent::Create<toolkit::TDIBImage>(this);
-        place(made, name, left, top, width, height, tag);
-        made->IndexMain()->SetDIBIndex(index);
-        made->SetAutoSize(true);
-        return made;
-    };
-    const auto figure = [&](const char* name, int left, int top, int width, int height, int index,
-                            std::intptr_t tag, bool resets) {
-        toolkit::TDIBImage* made = image(name, left, top, width, height, index, tag);
-        auto* move =
-            static_cast<toolkit::TMoveableDIB*>(DIBFeaturesOf(*made).AddFeature("TMoveableDIB"));
-        move->SetAllowHorizontal(false);
-        move->SetAllowVertical(true);
-        move->SetBorderSize(0);
-        move->SetMouseButtons(toolkit::MouseButtonBit(TMouseButton::mbLeft));
-        move->SetSnapSize(1);
-        made->OnMouseDown = [this](TPersistent* s, TMouseButton b, TShiftState sh, int x, int y) {
-            Duck1MouseDown(s, b, sh, x, y);
-        };
-        made->OnMouseMove = [this](TPersistent* s, TShiftState sh, int x, int y) {
-            Duck1MouseMove(s, sh, x, y);
-        };
-        made->OnMouseUp = [this](TPersistent* s, TMouseButton b, TShiftState sh, int x, int y) {
-            Duck1MouseUp(s, b, sh, x, y);
-        };
-        if (resets) made->OnDblClick = [this](TPersistent* s) { Duck1DblClick(s); };
-        return made;
-    };
-
-    kbComp = TComponent::Create<toolkit::TDIBKnob>(this);
-    place(kbComp, "kbComp", 0, 0, 491, 323, param::Squeeze);
-    kbComp->IndexMain()->SetDIBIndex(0);
-    kbComp->SetMin(0);
-    kbComp->SetMax(400);
-    kbComp->SetNumGlyphs(27);
-    kbComp->SetPageSize(5);
-    kbComp->SetSmallChange(1);
-    kbComp->SetPosition(0);
-    kbComp->SetUseFineTune(true);
-    kbComp->OnChange = [this](TPersistent* sender) { kbCompChange(sender); };
-    kbComp->OnMouseDown = mouseDown;
-
-    DIBImage1 = TComponent::Create<toolkit::TDIBImage>(this);
-    place(DIBImage1, "DIBImage1", 0, 0, 490, 21, 0);
-    DIBImage1->SetPopupMenu(nullptr);
-    DIBImage1->SetOpacity(0);
-    DIBImage1->SetAutoSize(false);
-
-    EQs = image("EQs", 25, 7, 128, 222, 1, param::EQLo);
-    EQs->OnMouseDown = mouseDown;
-    Mix = image("Mix", 433, 7, 34, 222, 2, -1);
-    Mix->OnMouseDown = mouseDown;
-    Banner = image("Banner", 4, 268, 482, 56, 4, -1);
-    Banner->OnMouseDown = mouseDown;
-
-    btnListen = TComponent::Create<toolkit::TDIBGlyphButton>(this);
-    place(btnListen, "btnListen", 120, 235, 63, 37, param::EQListen);
-    btnListen->Glyph()->SetDIBIndex(5);
-    btnListen->SetGroup(1);
-    btnListen->SetToggleDown(true);
-    btnListen->SetNumGlyphs(2);
-    btnListen->OnClick = [this](TPersistent* sender) { btnListenClick(sender); };
-    btnListen->OnMouseDown = mouseDown;
-
-    Duck1 = figure("Duck1", 118, 22, 46, 58, 6, param::EQHi, true);
-    Duck2 = figure("Duck2", 69, 22, 50, 66, 7, param::EQMid, true);
-    Duck3 = figure("Duck3", 17, 23, 44, 58, 8, param::EQLo, true);
-    Duck4 = figure("Duck4", 426, 182, 48, 50, 9, param::DryWet, false);
-    Compression = image("Compression", 276, 7, 44, 12, 3, param::EQLo);
-    Compression->OnMouseDown = mouseDown;
+    for (const ControlRow& row : kControls)
+        std::visit([&](auto field) { addControl(*this, field, row); }, row.field);
 
     // Loading a form ends with Loaded on every component: auto sizes and features apply.
     for (int i = 0; i < ComponentCount(); ++i)
@@ -367,11 +411,8 @@ void TPluginEditorWindow::DIBContainer1Click(TPersistent*) {
 
 void TPluginEditorWindow::UpdaterTimer(TPersistent*) {
     // Cleared on every way out: a tick that fails must not leave the handlers switched off.
-    struct Updating {
-        bool& flag;
-        explicit Updating(bool& f) : flag(f) { flag = true; }
-        ~Updating() { flag = false; }
-    } scope(updating);
+    const runtime::TScopedFlag scope(updating);
+    if (plugin) mirror.refreshFrom(*plugin);
     const auto value = [this](int index) { return mirror[index].load(std::memory_order_relaxed); };
     const auto follow = [&](toolkit::TDIBImage* figure, int index) {
         FigureRow row;

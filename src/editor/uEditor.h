@@ -6,7 +6,7 @@
 // setParameterAutomated and follows the plug-in through a mirror of the twelve values that its
 // 100 ms timer reads.
 
-#include "plugin/uPlugin.h"
+#include "editor/APluginEditor.h"
 #include "runtime/Forms.h"
 #include "runtime/Menus.h"
 #include "toolkit/cDIBGlyphButton.h"

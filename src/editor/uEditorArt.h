@@ -1,29 +1,29 @@
 #pragma once
 // The editor's pictures unpacked once and shared by every editor window of the process:
-// unpacking the packed streams is nearly all of an editor's open. The records stay while
-// anyone holds them (each wrapper whose editor was opened), so a reopen copies, not decodes.
+// unpacking the packed streams is nearly all of an editor's open. Each window's image list shows
+// the same pixels, read-only (a window that changed one would copy it first); they stay while
+// anyone holds them (each wrapper whose editor was opened, each open window), so a reopen or
+// another instance's editor neither unpacks nor copies them.
 
-#include "runtime/Streams.h"
+#include "toolkit/cDIB.h"
 
-#include <cstdint>
 #include <memory>
-#include <span>
 #include <vector>
 
 namespace editorart {
 
 class UnpackedArt {
 public:
-    /// Image-list item `index` as an unpacked raw record (width, height, pixels), for a
-    /// surface's ReadRecord; empty outside 0..kImageCount - 1.
-    std::span<const std::uint8_t> record(int index) const;
+    /// Image-list item `index`'s picture, for a surface's SharePicture; without pixels outside
+    /// 0..kImageCount - 1.
+    const toolkit::TDIBSharedPicture& picture(int index) const;
 
 private:
     friend std::shared_ptr<const UnpackedArt> unpackedArt();
-    std::vector<runtime::TMemoryStream> records_;
+    std::vector<toolkit::TDIBSharedPicture> pictures_;
 };
 
-/// The shared records, unpacked now when nobody holds them. Any thread; raises what unpacking
+/// The shared pictures, unpacked now when nobody holds them. Any thread; raises what unpacking
 /// raises (the embedded streams are checked by the tests, so only on running out of memory).
 std::shared_ptr<const UnpackedArt> unpackedArt();
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace host {
 
@@ -57,6 +58,32 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
     std::string error_;
+};
+
+/// Whether an editor's first frame has reached the screen: nine points of a window of w x h
+/// remembered before the editor opens, any of which changing is its frame.
+class FirstFrameProbe {
+public:
+    FirstFrameProbe(const HostWindow& window, int w, int h) : window_(window) {
+        for (int i = 1; i <= 3; ++i)
+            for (int j = 1; j <= 3; ++j)
+                points_.push_back({w * i / 4, h * j / 4, window.shownPixel(w * i / 4, h * j / 4)});
+    }
+    bool shown() const {
+        for (const Point& p : points_) {
+            const std::int64_t now = window_.shownPixel(p.x, p.y);
+            if (now >= 0 && p.before >= 0 && now != p.before) return true;
+        }
+        return false;
+    }
+
+private:
+    struct Point {
+        int x, y;
+        std::int64_t before;
+    };
+    const HostWindow& window_;
+    std::vector<Point> points_;
 };
 
 /// Processor time this process has used so far (user and system), in seconds.

@@ -1,9 +1,9 @@
 #pragma once
 // The message vocabulary that windows speak: numbers, key codes and the message record. The
 // WM_, VK_, MK_, MB_, ID, DLGC_ and HT values are Windows' own so that the Win32 backend passes
-// system messages through unchanged; the CM_ notices are the framework's and never come from a
-// system. Windows' headers define the same names as macros with the same values: a file that
-// needs both includes this header first.
+// system messages through unchanged (the framework's own notices are the runtime's). Windows'
+// headers define the same names as macros with the same values: a file that needs both includes
+// this header first.
 
 #include <cstdint>
 
@@ -71,28 +71,6 @@ inline constexpr std::uint32_t WM_MOUSELEAVE = 0x02A3;     ///< the pointer left
 inline constexpr bool IsMouseMessage(std::uint32_t msg) {
     return msg >= WM_MOUSEMOVE && msg <= WM_MBUTTONDBLCLK;
 }
-
-// Framework notices (between controls; never from a backend).
-inline constexpr std::uint32_t CM_BASE = 0xB000;
-inline constexpr std::uint32_t CM_ENABLEDCHANGED = CM_BASE + 1;
-inline constexpr std::uint32_t CM_VISIBLECHANGED = CM_BASE + 2;
-/// WParam: character; Result nonzero: a control took it as its accelerator.
-inline constexpr std::uint32_t CM_DIALOGCHAR = CM_BASE + 3;
-/// WParam: virtual key; Result nonzero: handled (Tab moves the focus between windows).
-inline constexpr std::uint32_t CM_DIALOGKEY = CM_BASE + 4;
-/// WParam: virtual key, LParam: TControl* the key arrived at; Result nonzero: claimed.
-inline constexpr std::uint32_t CM_CHILDKEY = CM_BASE + 5;
-inline constexpr std::uint32_t CM_MOUSEENTER = CM_BASE + 6; ///< LParam: TControl* entered
-inline constexpr std::uint32_t CM_MOUSELEAVE = CM_BASE + 7; ///< LParam: TControl* left
-/// LParam: point in control coordinates; Result nonzero: the point hits the control.
-inline constexpr std::uint32_t CM_HITTEST = CM_BASE + 8;
-/// LParam: TWinControl* that now has the focus (sent to every control of a form).
-inline constexpr std::uint32_t CM_FOCUSCHANGED = CM_BASE + 9;
-inline constexpr std::uint32_t CM_ENTER = CM_BASE + 10; ///< the focus entered this window
-inline constexpr std::uint32_t CM_EXIT = CM_BASE + 11;  ///< the focus left this window
-/// LParam: point in control coordinates; Result: cursor number the control wants, 0 = its own.
-inline constexpr std::uint32_t CM_CURSORQUERY = CM_BASE + 12;
-inline constexpr std::uint32_t CM_CANCELMODE = CM_BASE + 13; ///< drop drags and captures
 
 // Mouse message WParam bits.
 inline constexpr std::uint32_t MK_LBUTTON = 0x0001;

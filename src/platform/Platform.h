@@ -57,6 +57,14 @@ void* librarySymbol(void* library, const char* name);
 /// Releases a library from loadLibrary (null is ignored).
 void unloadLibrary(void* library);
 
+/// `bytes` of memory (whole pages, zero) straight from the system, for buffers of a megabyte or
+/// more: releaseLargeBlock gives them back whole, where the C++ heap may keep big freed blocks
+/// resident. Null when the system refuses.
+void* allocateLargeBlock(std::size_t bytes);
+
+/// Gives back a block from allocateLargeBlock, with the size it was asked for; null is ignored.
+void releaseLargeBlock(void* block, std::size_t bytes);
+
 // ---- The backend (user-interface thread) ---------------------------------------------------
 
 /// Identifies a running timer; 0 is never a valid timer.
@@ -86,6 +94,28 @@ struct MenuEntry {
     bool radio = false; ///< drawn with a radio mark when checked
     std::vector<MenuEntry> items;
 };
+
+/// Pointer shapes for setCursorShape, in the framework's numbering (the runtime's TCursor values
+/// are these); a backend shows the arrow for a number it does not know. (`Hidden`, not `None`:
+/// X11 defines None as a macro.)
+namespace cursor {
+enum : int {
+    Default = 0, ///< the window's own: the arrow
+    Hidden = -1, ///< no pointer over our windows
+    Arrow = -2,
+    Cross = -3,
+    IBeam = -4,
+    SizeNESW = -6,
+    SizeNS = -7,
+    SizeNWSE = -8,
+    SizeWE = -9,
+    UpArrow = -10,
+    HourGlass = -11,
+    No = -18,
+    HandPoint = -21,
+    SizeAll = -22,
+};
+} // namespace cursor
 
 /// The hooks that differ between the system and the headless backend. Window hooks (child
 /// window, paint, capture, cursor, keyboard, menus, message box, shell) join this class with
@@ -183,7 +213,7 @@ public:
     /// the count is >= 0); answers the new count.
     virtual int showCursor(bool show) = 0;
 
-    /// The pointer's shape over our windows from now on (a runtime cursor number, crDefault 0).
+    /// The pointer's shape over our windows from now on (a `cursor` number, Default 0).
     virtual void setCursorShape(int cursor) = 0;
 
     /// Map a window's client coordinates to screen coordinates.

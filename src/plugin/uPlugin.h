@@ -17,54 +17,22 @@ enum : int32_t { EQLo = 0, EQMid, EQHi, Squeeze, DryWet, Skweezy, EQListen, Coun
 }
 
 class APlugin;
-class APluginEditor;
-class TPluginEditorWindow;
 
-/// Makes the editor wrapper of a plug-in (the editor layer's createPluginEditor); the plug-in's
-/// own layer never links the window code.
-using APluginEditorFactory = std::unique_ptr<APluginEditor> (*)(APlugin& plugin);
-
-/// The twelve parameter values as the editor window sees them: written from any thread by
-/// APluginEditor::update, read on the user-interface thread by the window's timer.
-using AParameterMirror = std::array<std::atomic<float>, param::Count>;
-
-/// The editor wrapper: creates the editor window inside the host's window, reports its size and
-/// carries parameter changes into the window's mirror. Implemented in src/editor; its
-/// operations are virtual so that the plug-in reaches them without linking that layer.
-class APluginEditor : public AEffEditor {
+/// How the plug-in tells its editor that parameter values changed, knowing no window: `update`
+/// after every setParameter, and once more after setProgram and setProgramName while the editor
+/// is open. It comes on whichever thread set the parameter, the audio thread included, so it
+/// takes no lock; the editor reads the values it shows through getParameter.
+class APluginEditorNotice {
 public:
-    explicit APluginEditor(APlugin& plugin);
-    /// Frees an open window (editorClosed = 1 first).
-    ~APluginEditor() override;
+    virtual void update() = 0;
 
-    /// Top 0, left 0; bottom and right from the window's client size when one exists, else as
-    /// last set (0 before any window). Answers 1.
-    bool getRect(ERect** rect) override;
-    /// Creates the window inside `ptr` on the first open, then shows it with the current values
-    /// and starts its timer. Answers 1; 0 (and nothing open) when no window can be made.
-    bool open(void* ptr) override;
-    /// Frees the window when the last open is matched; below zero stays at zero.
-    void close() override;
-    void idle() override;
-    /// Copies the plug-in's twelve values into the mirror while a window is open. Any thread.
-    virtual void update();
-
-    ERect rect{};
-    int32_t openCount = 0;
-    std::unique_ptr<TPluginEditorWindow> window;
-    void* parentWindow = nullptr;
-    /// The window's parameter mirror. It lives with the wrapper, which outlives every window,
-    /// so that an update racing a close never writes into a freed window.
-    AParameterMirror mirror{};
-
-private:
-    APlugin& plugin;
-    /// Whether update copies into the mirror: from just before a window is made until it goes.
-    std::atomic<bool> windowOpen{false};
-    /// The editor's unpacked pictures, kept from the first open on so that a reopen does not
-    /// unpack them again (shared with every other wrapper of the process).
-    std::shared_ptr<const void> keptArt;
+protected:
+    ~APluginEditorNotice() = default;
 };
+
+/// Makes the editor of a plug-in (the editor layer's createPluginEditor); the plug-in's own
+/// layer never links the window code.
+using APluginEditorFactory = std::unique_ptr<AEffEditor> (*)(APlugin& plugin);
 
 /// One program: twelve parameter values and a name of at most 50 characters.
 struct APluginProgram {
@@ -80,8 +48,8 @@ public:
     static constexpr int32_t kNumPrograms = 12;
     static constexpr int32_t kNumParams = param::Count;
 
-    /// `editorFactory` makes the editor wrapper (the library passes createPluginEditor); without
-    /// one the plug-in has no editor.
+    /// `editorFactory` makes the editor (the library passes createPluginEditor); without one the
+    /// plug-in has no editor.
     explicit APlugin(audioMasterCallback audioMaster, APluginEditorFactory editorFactory = nullptr);
     ~APlugin() override;
 
@@ -178,12 +146,11 @@ public:
     /// Set by the wrapper when its window goes, cleared by every open; read by update on any
     /// thread.
     std::atomic<bool> editorClosed{false};
-    /// The wrapper set in the constructor, or null.
-    APluginEditor* pluginEditor() const { return static_cast<APluginEditor*>(getEditor()); }
+    /// Where parameter changes are told: the editor sets itself when made and clears this before
+    /// it goes; null without an editor.
+    void setEditorNotice(APluginEditorNotice* notice) { editorNotice = notice; }
 
 private:
-    friend class APluginEditor;
-
     // Member order matters for destruction: members go in reverse order of declaration, and
     // destruction frees the work buffers, then the programs, then the event pool. Declare the
     // event pool before the programs, and the programs before the work buffers.
@@ -204,13 +171,14 @@ private:
 
     // ---- Parameters & programs ---------------------------------------------------------------
     void createPrograms();
-    /// The wrapper's update, unless its window is closed.
+    /// The editor's update, unless its window is closed.
     void refreshEditor();
     void mapParameter(int32_t index, float value);
     void updateMakeup();
 
     std::array<std::atomic<float>, kNumParams> paramValues{};
     std::array<std::unique_ptr<APluginProgram>, kNumPrograms> programs;
+    APluginEditorNotice* editorNotice = nullptr;
 
     // ---- Processing --------------------------------------------------------------------------
     void setProcessingDefaults();

@@ -17,6 +17,15 @@
 
 namespace dsp {
 
+namespace {
+
+// The output stage of one sample: softClip and the mix.
+inline float mixOne(float in, float wet, double dry, double wetGain) {
+    return static_cast<float>(in * dry + softClip(wet) * wetGain);
+}
+
+} // namespace
+
 #if WADLING_MATH_LANES
 
 namespace {
@@ -114,10 +123,16 @@ struct Smoother {
 
 // Two samples of the output stage at once: the steps of softClip's formula and the mix, in the
 // same order and with the same float32 roundings (the division, the costliest step, runs for
-// both lanes at once). Unlike softClip it does not switch to the asymptote beyond
-// softClipTailFrom; the output of such samples has always come from here and stays so.
+// both lanes at once). A pair with a sample at or beyond softClipTailFrom (or NaN) goes through
+// softClip, whose asymptote the formula would miss there or overflow.
 inline void mixTwo(const float* in, const float* wet, float* out, double dry, double wetGain) {
     const double2 w = pair(wet[0], wet[1]);
+    const double2 magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), w);
+    if (_mm_movemask_pd(_mm_cmplt_pd(magnitude, _mm_set1_pd(softClipTailFrom))) != 3) [[unlikely]] {
+        out[0] = mixOne(in[0], wet[0], dry, wetGain);
+        out[1] = mixOne(in[1], wet[1], dry, wetGain);
+        return;
+    }
     const double2 x = pair(in[0], in[1]);
     const double2 q = roundToFloat(w * w);
     const double2 num = roundToFloat(12.0 * q + 144.0);
@@ -299,7 +314,15 @@ WADLING_AVX2 void gainPassWide(const DetectorSettings& c, const Scratch& s, floa
 WADLING_AVX2 void mixWide(const float* in, const float* wet, float* out, int n, double dry,
                           double wetGain) {
     for (int i = 0; i + 4 <= n; i += 4) {
-        const double4 w = widen(_mm_loadu_ps(wet + i));
+        const __m128 w32 = _mm_loadu_ps(wet + i);
+        const __m128 magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), w32);
+        if (_mm_movemask_ps(_mm_cmplt_ps(magnitude, _mm_set1_ps(softClipTailFrom))) != 15)
+            [[unlikely]] {
+            for (int k = i; k < i + 4; ++k)
+                out[k] = mixOne(in[k], wet[k], dry, wetGain);
+            continue;
+        }
+        const double4 w = widen(w32);
         const double4 x = widen(_mm_loadu_ps(in + i));
         const double4 q = roundToFloat4(w * w);
         const double4 num = roundToFloat4(12.0 * q + 144.0);
@@ -418,7 +441,7 @@ void mixOutput(const float* in, const float* wet, float* out, int n, float dryGa
         mixTwo(in + i, wet + i, out + i, dry, wetMix);
 #endif
     for (; i < n; ++i)
-        out[i] = static_cast<float>(in[i] * dry + softClip(wet[i]) * wetMix);
+        out[i] = mixOne(in[i], wet[i], dry, wetMix);
 }
 
 } // namespace dsp

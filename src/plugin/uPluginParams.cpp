@@ -46,7 +46,7 @@ void APlugin::setParameter(int32_t index, float value) {
     if (!validIndex(index)) return;
     paramValues[index].store(value, std::memory_order_relaxed);
     programs[curProgram]->values[index].store(value, std::memory_order_relaxed);
-    if (APluginEditor* editor = pluginEditor()) editor->update();
+    if (editorNotice) editorNotice->update();
     mapParameter(index, value);
 }
 

@@ -52,8 +52,7 @@ void APlugin::createPrograms() {
 }
 
 void APlugin::refreshEditor() {
-    APluginEditor* editor = pluginEditor();
-    if (editor && !editorClosed.load(std::memory_order_relaxed)) editor->update();
+    if (editorNotice && !editorClosed.load(std::memory_order_relaxed)) editorNotice->update();
 }
 
 void APlugin::setProgram(int32_t program) {

@@ -75,4 +75,46 @@ TSize TCanvas::TextExtent(const std::string& text) const {
     return size;
 }
 
+void* AllocateLargeBlock(std::size_t bytes) {
+    return platform::allocateLargeBlock(bytes);
+}
+
+void ReleaseLargeBlock(void* block, std::size_t bytes) {
+    platform::releaseLargeBlock(block, bytes);
+}
+
+platform::PixelSurface* CreatePixelSurface(int width, int height, std::uint8_t** pixels,
+                                           std::string& error) {
+    return platform::createPixelSurface(width, height, pixels, error);
+}
+
+void DestroyPixelSurface(platform::PixelSurface* surface) {
+    platform::destroyPixelSurface(surface);
+}
+
+void* PixelSurfaceDC(platform::PixelSurface* surface) {
+    return platform::pixelSurfaceDC(surface);
+}
+
+int DeviceBitsPerPixel(void* deviceContext) {
+    return platform::deviceBitsPerPixel(deviceContext);
+}
+
+bool Blit8Bit(void* deviceContext, int x, int y, int width, int height, const std::uint8_t* indices,
+              const std::uint32_t* colours, int colourCount) {
+    return platform::blit8Bit(deviceContext, x, y, width, height, indices, colours, colourCount);
+}
+
+void* CreateRegion(const TRect* rects, std::size_t count) {
+    return platform::createRegion(rects, count);
+}
+
+bool RegionContains(void* region, int x, int y) {
+    return platform::regionContains(region, x, y);
+}
+
+void DestroyRegion(void* region) {
+    platform::destroyRegion(region);
+}
+
 } // namespace runtime

@@ -5,6 +5,7 @@
 #include "platform/Geometry.h"
 #include "platform/Platform.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -69,5 +70,32 @@ private:
     platform::PixelSurface* surface_ = nullptr;
     int penX_ = 0, penY_ = 0;
 };
+
+// ---- The system's drawing objects under the toolkit's bitmaps: pixel surfaces that canvases
+// draw on and windows take blits from, the device contexts of the 8-bit display path, regions.
+
+/// Memory straight from the system for big pixel buffers, given back whole by ReleaseLargeBlock
+/// (platform::allocateLargeBlock); null when the system refuses. Any thread.
+void* AllocateLargeBlock(std::size_t bytes);
+void ReleaseLargeBlock(void* block, std::size_t bytes);
+/// A 32-bit bottom-up pixel surface; null with the reason in `error` when the system refuses.
+platform::PixelSurface* CreatePixelSurface(int width, int height, std::uint8_t** pixels,
+                                           std::string& error);
+/// Releases a surface and its pixels; null is ignored.
+void DestroyPixelSurface(platform::PixelSurface* surface);
+/// The system drawing handle of a surface (Win32: its device context), or null.
+void* PixelSurfaceDC(platform::PixelSurface* surface);
+/// Bits per pixel of a device context; 0 for null or unknown handles.
+int DeviceBitsPerPixel(void* deviceContext);
+/// Copies rows of palette indices (top row first, `width` bytes each) to an 8-bit device context
+/// at (x, y), with `colours` as the colour table.
+bool Blit8Bit(void* deviceContext, int x, int y, int width, int height, const std::uint8_t* indices,
+              const std::uint32_t* colours, int colourCount);
+/// A system region made of `count` rectangles; null when the system refuses.
+void* CreateRegion(const TRect* rects, std::size_t count);
+/// Whether pixel (x, y) lies in a region (null holds nothing).
+bool RegionContains(void* region, int x, int y);
+/// Releases a region; null is ignored.
+void DestroyRegion(void* region);
 
 } // namespace runtime

@@ -1,5 +1,7 @@
 #include "runtime/Components.h"
 
+#include "runtime/SameText.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -24,13 +26,6 @@ void TPersistent::AssignError(const TPersistent* source) const {
 // TComponent
 
 namespace {
-
-bool sameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 bool isIdentifier(std::string_view name) {
     if (name.empty()) return false;
@@ -138,7 +133,7 @@ TComponent* TComponent::Components(int index) const {
 TComponent* TComponent::FindComponent(std::string_view name) const {
     if (name.empty()) return nullptr;
     for (TComponent* c : components_)
-        if (sameText(c->name_, name)) return c;
+        if (SameText(c->name_, name)) return c;
     return nullptr;
 }
 

@@ -42,20 +42,20 @@ TShiftState KeyboardShiftState();
 
 /// Pointer shapes (the platform's cursor numbers).
 using TCursor = int;
-inline constexpr TCursor crDefault = 0;
-inline constexpr TCursor crNone = -1;
-inline constexpr TCursor crArrow = -2;
-inline constexpr TCursor crCross = -3;
-inline constexpr TCursor crIBeam = -4;
-inline constexpr TCursor crSizeNESW = -6;
-inline constexpr TCursor crSizeNS = -7;
-inline constexpr TCursor crSizeNWSE = -8;
-inline constexpr TCursor crSizeWE = -9;
-inline constexpr TCursor crUpArrow = -10;
-inline constexpr TCursor crHourGlass = -11;
-inline constexpr TCursor crNo = -18;
-inline constexpr TCursor crHandPoint = -21;
-inline constexpr TCursor crSizeAll = -22;
+inline constexpr TCursor crDefault = platform::cursor::Default;
+inline constexpr TCursor crNone = platform::cursor::Hidden;
+inline constexpr TCursor crArrow = platform::cursor::Arrow;
+inline constexpr TCursor crCross = platform::cursor::Cross;
+inline constexpr TCursor crIBeam = platform::cursor::IBeam;
+inline constexpr TCursor crSizeNESW = platform::cursor::SizeNESW;
+inline constexpr TCursor crSizeNS = platform::cursor::SizeNS;
+inline constexpr TCursor crSizeNWSE = platform::cursor::SizeNWSE;
+inline constexpr TCursor crSizeWE = platform::cursor::SizeWE;
+inline constexpr TCursor crUpArrow = platform::cursor::UpArrow;
+inline constexpr TCursor crHourGlass = platform::cursor::HourGlass;
+inline constexpr TCursor crNo = platform::cursor::No;
+inline constexpr TCursor crHandPoint = platform::cursor::HandPoint;
+inline constexpr TCursor crSizeAll = platform::cursor::SizeAll;
 
 using TControlStyle = std::uint32_t;
 inline constexpr TControlStyle csAcceptsControls = 1u << 0;
@@ -309,6 +309,14 @@ public:
     void EndPaint();
     /// Copies `rect` from `source` at (sourceX, sourceY) to the window.
     void BlitToWindow(const TRect& rect, platform::PixelSurface* source, int sourceX, int sourceY);
+    /// The 8-bit display path: copies rows of palette indices (top row first, rect's width bytes
+    /// each) to `rect` of the window with `colours` as colour table.
+    bool Blit8BitToWindow(const TRect& rect, const std::uint8_t* indices,
+                          const std::uint32_t* colours, int colourCount) {
+        return platform::backend().blit8BitToWindow(Handle(), rect, indices, colours, colourCount);
+    }
+    /// Bits per pixel of the display the windows are on.
+    static int DisplayBitsPerPixel() { return platform::backend().displayBitsPerPixel(); }
 
     void SetBounds(int left, int top, int width, int height) override;
     void SetVisible(bool value) override;

@@ -1,6 +1,7 @@
 #include "runtime/Menus.h"
 
 #include "runtime/Controls.h"
+#include "runtime/ScopedFlag.h"
 
 #include <algorithm>
 #include <map>
@@ -124,11 +125,7 @@ void TPopupMenu::DoPopup() {
 
 void TPopupMenu::Popup(int x, int y) {
     if (showing_) return;
-    showing_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{showing_};
+    const TScopedFlag showing(showing_);
     DoPopup();
     std::map<int, TMenuItem*> byId;
     const std::vector<platform::MenuEntry> shown = entries(*items_, byId);

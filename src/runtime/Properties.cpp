@@ -3,22 +3,15 @@
 #include "runtime/Controls.h"
 #include "runtime/Forms.h"
 #include "runtime/Menus.h"
+#include "runtime/SameText.h"
 
 #include <algorithm>
-#include <cctype>
 #include <deque>
 #include <memory>
 
 namespace runtime {
 
 namespace {
-
-bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 struct ClassEntry {
     std::string name;
@@ -31,7 +24,7 @@ struct Registry {
 
     ClassEntry* find(std::string_view name) {
         for (auto& c : classes)
-            if (sameName(c->name, name)) return c.get();
+            if (SameText(c->name, name)) return c.get();
         return nullptr;
     }
     // The class and its ancestors, most derived first; a parent loop ends the walk.
@@ -159,7 +152,7 @@ void RegisterPublishedProperty(const std::string& className, TPropInfo info) {
         entry = r.find(className);
     }
     for (TPropInfo& existing : entry->properties)
-        if (sameName(existing.Name, info.Name)) {
+        if (SameText(existing.Name, info.Name)) {
             existing = std::move(info);
             return;
         }
@@ -172,14 +165,14 @@ bool IsPublishedClass(std::string_view className) {
 
 bool InheritsFromClass(std::string_view className, std::string_view ancestorName) {
     for (const ClassEntry* c : registry().chain(className))
-        if (sameName(c->name, ancestorName)) return true;
+        if (SameText(c->name, ancestorName)) return true;
     return false;
 }
 
 const TPropInfo* GetPropInfo(std::string_view className, std::string_view name) {
     for (const ClassEntry* c : registry().chain(className))
         for (const TPropInfo& info : c->properties)
-            if (sameName(info.Name, name)) return &info;
+            if (SameText(info.Name, name)) return &info;
     return nullptr;
 }
 
@@ -193,7 +186,7 @@ std::vector<const TPropInfo*> GetPropList(const TPersistent& instance) {
     for (auto c = chain.rbegin(); c != chain.rend(); ++c)
         for (const TPropInfo& info : (*c)->properties) {
             const auto same = std::find_if(list.begin(), list.end(), [&](const TPropInfo* p) {
-                return sameName(p->Name, info.Name);
+                return SameText(p->Name, info.Name);
             });
             if (same != list.end())
                 *same = &info;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace toolkit {
 
@@ -51,7 +52,10 @@ void TAbstractSuperDIB::releasePixels() {
         if (ownsPixels_) {
             // Surfaces that borrowed these pixels lose them rather than keep a dangling pointer.
             detachBorrowers();
-            FreePixels(pixels_);
+            if (shared_)
+                shared_.reset();
+            else
+                FreePixels(pixels_);
         } else if (lender_ != nullptr) {
             lender_->forgetBorrower(this);
         }
@@ -59,6 +63,50 @@ void TAbstractSuperDIB::releasePixels() {
     pixels_ = nullptr;
     lender_ = nullptr;
     ownsPixels_ = true;
+}
+
+bool TAbstractSuperDIB::PixelsShared() const {
+    return lender_ != nullptr ? lender_->PixelsShared() : shared_ != nullptr;
+}
+
+void TAbstractSuperDIB::ensureWritable(bool keepContent) {
+    if (lender_ != nullptr) {
+        lender_->ensureWritable(keepContent);
+        return;
+    }
+    if (!shared_) return;
+    std::uint8_t* own = AllocPixels(width_, height_); // raises with nothing changed
+    if (keepContent) std::memcpy(own, pixels_, byteCount());
+    shared_.reset();
+    pixels_ = own;
+    for (TAbstractSuperDIB* b : borrowers_)
+        b->pixels_ = own;
+}
+
+void TAbstractSuperDIB::replacePixels(int width, int height,
+                                      std::shared_ptr<const TDIBPixelBlock> shared,
+                                      const std::function<std::uint8_t*()>& own) {
+    const bool wasFull = clip_ == fullRect(width_, height_);
+    std::vector<TAbstractSuperDIB*> followers;
+    if (pixels_ != nullptr && ownsPixels_ && width == width_ && height == height_)
+        followers.swap(borrowers_);
+    releasePixels();
+    placePixels(shared ? const_cast<std::uint8_t*>(shared->Pixels()) : own(), width, height,
+                wasFull);
+    shared_ = std::move(shared);
+    borrowers_ = std::move(followers);
+    for (TAbstractSuperDIB* b : borrowers_)
+        b->pixels_ = pixels_;
+}
+
+void TAbstractSuperDIB::placePixels(std::uint8_t* pixels, int width, int height, bool wasFull) {
+    pixels_ = pixels;
+    width_ = static_cast<std::uint16_t>(width);
+    height_ = static_cast<std::uint16_t>(height);
+    if (wasFull)
+        clip_ = fullRect(width, height);
+    else
+        SetClipRect(clip_);
 }
 
 void TAbstractSuperDIB::adoptSize(int w, int h) {
@@ -77,22 +125,23 @@ void TAbstractSuperDIB::SetSize(int width, int height) {
     if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * 4u >
         static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max()))
         throw EDIBError(sizeMessage(width, height));
-    pixels_ = AllocPixels(width, height);
-    width_ = static_cast<std::uint16_t>(width);
-    height_ = static_cast<std::uint16_t>(height);
-    if (wasFull)
-        clip_ = fullRect(width, height);
-    else
-        SetClipRect(clip_);
+    placePixels(AllocPixels(width, height), width, height, wasFull);
 }
 
 std::uint8_t* TAbstractSuperDIB::RowPointer(int y) {
     if (pixels_ == nullptr || y < 0 || y >= height_) return nullptr;
-    return pixels_ + (static_cast<std::size_t>(height_ - 1 - y) * width_) * 4;
+    ensureWritable();
+    return const_cast<std::uint8_t*>(std::as_const(*this).RowPointer(y));
 }
 
 const std::uint8_t* TAbstractSuperDIB::RowPointer(int y) const {
-    return const_cast<TAbstractSuperDIB*>(this)->RowPointer(y);
+    if (pixels_ == nullptr || y < 0 || y >= height_) return nullptr;
+    return pixels_ + (static_cast<std::size_t>(height_ - 1 - y) * width_) * 4;
+}
+
+std::uint8_t* TAbstractSuperDIB::Bits() {
+    ensureWritable();
+    return pixels_;
 }
 
 std::size_t TAbstractSuperDIB::byteCount() const {
@@ -257,6 +306,7 @@ void TAbstractSuperDIB::Assign(const runtime::TPersistent* from) {
         adoptSize(source.width_, source.height_);
     } else {
         SetSize(source.width_, source.height_);
+        ensureWritable(source.pixels_ == pixels_); // a borrower of ours reads what it copies
         std::memmove(pixels_, source.pixels_, byteCount());
     }
     source.CopyPropertiesTo(this);
@@ -284,6 +334,7 @@ void TAbstractSuperDIB::ImportPicture(const std::string& fileName) {
     const runtime::TPicture picture = runtime::LoadPicture(fileName);
     BeginUpdate();
     SetSize(picture.Width, picture.Height);
+    ensureWritable(false);
     std::memcpy(pixels_, picture.Pixels.data(), byteCount());
     if (picture.BitsPerPixel == 32)
         SetMasked(true);
@@ -300,6 +351,7 @@ void TAbstractSuperDIB::ImportMask(const std::string& fileName) {
     std::memcpy(source.pixels_, picture.Pixels.data(), source.byteCount());
     TMemoryDIB stretched(width_, height_);
     stretched.StretchFrom(source);
+    ensureWritable();
     for (std::size_t i = 0, n = byteCount(); i < n; i += 4)
         pixels_[i + 3] = stretched.pixels_[i];
     BeginUpdate();

@@ -8,9 +8,11 @@
 #include "runtime/Events.h"
 #include "runtime/Exception.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -87,6 +89,45 @@ struct TDIBSize {
 TDIBSize BoundingSize(int width, int height, long double scaleX, long double scaleY,
                       long double angle);
 
+/// The pixels of a memory surface, with room for a raw record's 4-byte header (width, height)
+/// right in front of them, so that a record unpacks straight into place. Blocks of 64 KiB and
+/// more come from the system and go back to it whole when freed: the C++ heap may keep big freed
+/// blocks resident.
+class TDIBPixelBlock {
+public:
+    /// Room for `pixelBytes` bytes of pixels (not cleared); raises std::bad_alloc.
+    explicit TDIBPixelBlock(std::size_t pixelBytes);
+    ~TDIBPixelBlock();
+    TDIBPixelBlock(const TDIBPixelBlock&) = delete;
+    TDIBPixelBlock& operator=(const TDIBPixelBlock&) = delete;
+
+    std::uint8_t* Pixels() { return memory() + kRecordRoom; }
+    const std::uint8_t* Pixels() const { return const_cast<TDIBPixelBlock*>(this)->Pixels(); }
+    std::size_t PixelBytes() const { return pixelBytes_; }
+    /// Where a raw record of 4 + PixelBytes() bytes lands: its pixels then are Pixels().
+    std::uint8_t* Record() { return Pixels() - 4; }
+
+private:
+    static constexpr std::size_t kRecordRoom = 16; // keeps the pixels 16-byte aligned
+    std::uint8_t* memory() { return system_ != nullptr ? system_ : heap_.get(); }
+
+    std::size_t pixelBytes_;
+    std::uint8_t* system_ = nullptr;
+    std::unique_ptr<std::uint8_t[]> heap_;
+};
+
+/// A picture unpacked once and shown read-only by any number of memory surfaces at a time
+/// (TCustomMemoryDIB::SharePicture): a surface that changes its pixels copies them first. The
+/// pixels go with the last holder; holders may live on any thread.
+struct TDIBSharedPicture {
+    std::shared_ptr<const TDIBPixelBlock> Pixels;
+    int Width = 0, Height = 0;
+};
+
+/// The picture of a packed image stream (or a raw record), unpacked straight into a block of its
+/// own. Raises what ReadData raises for the same bytes.
+TDIBSharedPicture UnpackDIBPicture(std::span<const std::uint8_t> stream);
+
 class TAbstractSuperDIB : public runtime::TPersistent {
 public:
     ~TAbstractSuperDIB() override;
@@ -127,13 +168,16 @@ public:
     void SetClipRect(TRect rect);
     runtime::TNotifyEvent OnChange;
 
-    // Pixels.
+    // Pixels. The writable accessors first copy pixels shared with other surfaces.
     bool HasPixels() const { return pixels_ != nullptr; }
     /// Start of row y counted from the top; null for rows outside the surface.
     std::uint8_t* RowPointer(int y);
     const std::uint8_t* RowPointer(int y) const;
-    std::uint8_t* Bits() { return pixels_; }
+    std::uint8_t* Bits();
     const std::uint8_t* Bits() const { return pixels_; }
+    /// Whether the pixels are a shared picture's (its own or its lender's when borrowed), read
+    /// by other surfaces too: the next change copies them.
+    bool PixelsShared() const;
     /// Sizes below 1 become 1; sizes above 65535 or beyond memory raise EDIBError.
     virtual void SetSize(int width, int height);
 
@@ -205,6 +249,14 @@ protected:
     virtual void SelectDrawRoutine();
     void AssignTo(runtime::TPersistent* dest) const override;
     void releasePixels();
+    /// Whether the pixels are another surface's (ShareFrom): writing them writes the lender's.
+    bool Borrowing() const { return lender_ != nullptr; }
+    /// Makes the surface width x height (both 1..65535) showing `shared`'s pixels, or else
+    /// `own()`'s, pixels of the concrete class's own that are filled already: as SetSize and a
+    /// copy, surfaces that borrow the current pixels follow when the size stays and lose them
+    /// otherwise.
+    void replacePixels(int width, int height, std::shared_ptr<const TDIBPixelBlock> shared,
+                       const std::function<std::uint8_t*()>& own);
 
     /// What a kernel reads of the surface whose routine it is: opacity and colour key.
     struct TRoutineOwner {
@@ -230,6 +282,10 @@ protected:
                                     TRoutineOwner owner) const;
 
 private:
+    /// Before pixels change: shared ones become a copy of the surface's own (or, when
+    /// `keepContent` is false because every pixel is about to be written, fresh ones).
+    void ensureWritable(bool keepContent = true);
+    void placePixels(std::uint8_t* pixels, int width, int height, bool wasFull);
     void detachBorrowers();
     void forgetBorrower(TAbstractSuperDIB* borrower);
     void adoptSize(int width, int height);
@@ -256,8 +312,9 @@ private:
     TDrawRoutine routine_ = TDrawRoutine::Copy;
     TRoutineOwner routineOwner_;
     std::uint8_t* pixels_ = nullptr;
-    TAbstractSuperDIB* lender_ = nullptr;       // whose pixels we borrow
-    std::vector<TAbstractSuperDIB*> borrowers_; // who borrows ours
+    std::shared_ptr<const TDIBPixelBlock> shared_; // holds pixels_ when they are a shared picture's
+    TAbstractSuperDIB* lender_ = nullptr;          // whose pixels we borrow
+    std::vector<TAbstractSuperDIB*> borrowers_;    // who borrows ours
     std::uint16_t width_ = 1;
     int updateCount_ = 0;
     bool ownsPixels_ = true;
@@ -273,8 +330,13 @@ public:
     void Assign(const runtime::TPersistent* source) override;
     void ImportPicture(const std::string& fileName) override;
     void ImportMask(const std::string& fileName) override;
+    /// Unpacks straight into pixels of its own, without a copy of the record.
     void ReadData(runtime::TStream& stream) override;
     void WriteData(runtime::TStream& stream) override;
+    /// Shows the picture's pixels, shared with every surface showing them, instead of a copy:
+    /// otherwise as ReadRecord of the picture's record. Raises EDIBError for a picture without
+    /// pixels or with fewer than its size needs.
+    void SharePicture(const TDIBSharedPicture& picture);
 
     std::string ImageFilename;
     std::string MaskFilename;
@@ -286,7 +348,7 @@ protected:
     void FreePixels(std::uint8_t* pixels) override;
 
 private:
-    std::unique_ptr<std::uint8_t[]> buffer_;
+    std::unique_ptr<TDIBPixelBlock> block_;
 };
 
 class TMemoryDIB : public TCustomMemoryDIB {

@@ -109,60 +109,118 @@ void PackDIBData(TAbstractSuperDIB* image, runtime::TStream& raw, runtime::TStre
     target.WriteBuffer(packed.data(), payload);
 }
 
-void UnpackDIBData(TAbstractSuperDIB* image, runtime::TStream& source,
-                   runtime::TStream& rawTarget) {
-    const std::int64_t start = source.Position();
+namespace {
+
+/// What a stream holds from its position: a raw record, or a packed one read up to its payload.
+struct StreamHead {
     bool packed = false;
+    TAbstractDIBCompressor* decompressor = nullptr;
+    runtime::TGUID id;
+    std::uint32_t rawLength = 0;
+};
+
+/// Reads the header of a packed stream (a raw record leaves the position where it was).
+StreamHead readHead(runtime::TStream& source) {
+    const std::int64_t start = source.Position();
+    StreamHead head;
     std::uint8_t header[kDIBHeaderLength];
     if (source.Remaining() >= static_cast<std::int64_t>(kDIBHeaderLength)) {
         source.ReadBuffer(header, sizeof kSignature);
-        packed = std::memcmp(header, kSignature, sizeof kSignature) == 0;
-        if (packed)
+        head.packed = std::memcmp(header, kSignature, sizeof kSignature) == 0;
+        if (head.packed)
             source.ReadBuffer(header + sizeof kSignature, kDIBHeaderLength - sizeof kSignature);
         else
             source.SetPosition(start);
     }
-    if (!packed) {
+    if (!head.packed) return head;
+    head.id = runtime::TGUID::FromBytes(header + 6);
+    head.rawLength = std::uint32_t(header[22]) | (std::uint32_t(header[23]) << 8) |
+                     (std::uint32_t(header[24]) << 16) | (std::uint32_t(header[25]) << 24);
+    auto& list = registry().compressors;
+    for (auto it = list.rbegin(); it != list.rend() && head.decompressor == nullptr; ++it)
+        if ((*it)->CanDecompress(head.id)) head.decompressor = it->get();
+    if (head.decompressor == nullptr)
+        throw EDIBCompressError("Could not find a suitable decompressor.");
+    if (head.rawLength > kMaxRawDIBLength)
+        throw EDIBCompressError("Packed image declares " + std::to_string(head.rawLength) +
+                                " bytes, more than the limit of " +
+                                std::to_string(kMaxRawDIBLength) + ".");
+    return head;
+}
+
+/// Unpacks the payload, which runs from source's position to its end, into rawLength bytes.
+/// A memory stream's payload is read where it lies.
+void unpackPayload(TAbstractSuperDIB* image, const StreamHead& head, runtime::TStream& source,
+                   std::uint8_t* destination) {
+    const std::size_t n = remainingBytes(source);
+    if (auto* memory = dynamic_cast<runtime::TCustomMemoryStream*>(&source)) {
+        const auto at = static_cast<std::size_t>(memory->Position());
+        // A position past the end has nothing left to point into.
+        const std::uint8_t* payload = n > 0 ? memory->Memory() + at : memory->Memory();
+        head.decompressor->Decompress(image, head.id, payload, destination, n, head.rawLength);
+        memory->SetPosition(static_cast<std::int64_t>(at + n));
+        return;
+    }
+    std::vector<std::uint8_t> payload = allocate(n);
+    if (!payload.empty()) source.ReadBuffer(payload.data(), payload.size());
+    head.decompressor->Decompress(image, head.id, payload.data(), destination, payload.size(),
+                                  head.rawLength);
+}
+
+} // namespace
+
+void UnpackDIBData(TAbstractSuperDIB* image, runtime::TStream& source,
+                   runtime::TStream& rawTarget) {
+    const StreamHead head = readHead(source);
+    if (!head.packed) {
         rawTarget.CopyFrom(source, static_cast<std::int64_t>(remainingBytes(source)));
         return;
     }
-    const runtime::TGUID id = runtime::TGUID::FromBytes(header + 6);
-    const std::uint32_t rawLength = std::uint32_t(header[22]) | (std::uint32_t(header[23]) << 8) |
-                                    (std::uint32_t(header[24]) << 16) |
-                                    (std::uint32_t(header[25]) << 24);
-
-    TAbstractDIBCompressor* decompressor = nullptr;
-    auto& list = registry().compressors;
-    for (auto it = list.rbegin(); it != list.rend() && decompressor == nullptr; ++it)
-        if ((*it)->CanDecompress(id)) decompressor = it->get();
-    if (decompressor == nullptr) throw EDIBCompressError("Could not find a suitable decompressor.");
-    if (rawLength > kMaxRawDIBLength)
-        throw EDIBCompressError("Packed image declares " + std::to_string(rawLength) +
-                                " bytes, more than the limit of " +
-                                std::to_string(kMaxRawDIBLength) + ".");
-
-    std::vector<std::uint8_t> payload = allocate(remainingBytes(source));
-    if (!payload.empty()) source.ReadBuffer(payload.data(), payload.size());
     // A memory stream target takes the record in place, without a second 17 MB buffer.
     if (auto* memory = dynamic_cast<runtime::TMemoryStream*>(&rawTarget)) {
         const std::int64_t at = memory->Position();
         const std::int64_t oldSize = memory->Size();
-        memory->SetSize(std::max(oldSize, at + std::int64_t{rawLength}));
+        memory->SetSize(std::max(oldSize, at + std::int64_t{head.rawLength}));
         try {
-            decompressor->Decompress(image, id, payload.data(), memory->Memory() + at,
-                                     payload.size(), rawLength);
+            unpackPayload(image, head, source, memory->Memory() + at);
         } catch (...) {
             memory->SetSize(oldSize); // a refused stream leaves the target as it was
             memory->SetPosition(at);
             throw;
         }
-        memory->SetPosition(at + rawLength);
+        memory->SetPosition(at + head.rawLength);
         return;
     }
-    std::vector<std::uint8_t> record = allocate(rawLength);
-    decompressor->Decompress(image, id, payload.data(), record.data(), payload.size(),
-                             record.size());
+    std::vector<std::uint8_t> record = allocate(head.rawLength);
+    unpackPayload(image, head, source, record.data());
     if (!record.empty()) rawTarget.WriteBuffer(record.data(), record.size());
+}
+
+std::size_t UnpackedDIBLength(runtime::TStream& source) {
+    const std::int64_t start = source.Position();
+    try {
+        const StreamHead head = readHead(source);
+        const std::size_t length = head.packed ? head.rawLength : remainingBytes(source);
+        source.SetPosition(start);
+        return length;
+    } catch (...) {
+        source.SetPosition(start);
+        throw;
+    }
+}
+
+void UnpackDIBDataTo(TAbstractSuperDIB* image, runtime::TStream& source, std::uint8_t* destination,
+                     std::size_t length) {
+    const StreamHead head = readHead(source);
+    if (!head.packed) {
+        if (remainingBytes(source) != length)
+            throw EDIBCompressError("The image record is not the length asked for.");
+        if (length > 0) source.ReadBuffer(destination, length);
+        return;
+    }
+    if (head.rawLength != length)
+        throw EDIBCompressError("The image record is not the length asked for.");
+    unpackPayload(image, head, source, destination);
 }
 
 } // namespace toolkit

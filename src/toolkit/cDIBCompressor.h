@@ -73,5 +73,13 @@ void PackDIBData(TAbstractSuperDIB* image, runtime::TStream& raw, runtime::TStre
 /// Raises EDIBCompressError for an unknown compressor or an absurd declared length, and the
 /// compressor's error for a payload it cannot read.
 void UnpackDIBData(TAbstractSuperDIB* image, runtime::TStream& source, runtime::TStream& rawTarget);
+/// The length of the raw record that source holds from its position (the declared length of a
+/// packed stream, else the bytes left), without moving the position. Raises as UnpackDIBData for
+/// an unknown compressor or an absurd declared length.
+std::size_t UnpackedDIBLength(runtime::TStream& source);
+/// UnpackDIBData straight into `destination`, which holds exactly `length` bytes, the
+/// UnpackedDIBLength of source: no stream or payload copy in between.
+void UnpackDIBDataTo(TAbstractSuperDIB* image, runtime::TStream& source, std::uint8_t* destination,
+                     std::size_t length);
 
 } // namespace toolkit

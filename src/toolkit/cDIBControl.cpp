@@ -1,17 +1,19 @@
 #include "toolkit/cDIBControl.h"
 
-#include "platform/Platform.h"
 #include "runtime/Forms.h"
 #include "runtime/Menus.h"
 #include "runtime/Properties.h"
+#include "runtime/ScopedFlag.h"
+#include "runtime/Timer.h"
 #include "toolkit/cDIBPanel.h"
 
 #include <algorithm>
 #include <cctype>
+#include <type_traits>
 
 namespace toolkit {
 
-using namespace platform::messages;
+using namespace runtime::messages;
 using platform::LParamX;
 using platform::LParamY;
 using runtime::TMessage;
@@ -129,17 +131,14 @@ void TCustomDIBControl::SetParent(runtime::TWinControl* parent) {
 
 void TCustomDIBControl::SetBounds(int left, int top, int width, int height) {
     if (settingBounds_) return;
-    settingBounds_ = true;
     const int oldLeft = Left(), oldTop = Top();
-    sizeKept_ = std::max(width, 0) == Width() && std::max(height, 0) == Height();
-    try {
+    {
+        const runtime::TScopedFlag setting(settingBounds_);
+        // A move that keeps the size keeps the paint stamp: hit regions stay as they are.
+        const runtime::TScopedFlag kept(sizeKept_, std::max(width, 0) == Width() &&
+                                                       std::max(height, 0) == Height());
         TGraphicControl::SetBounds(left, top, width, height);
-    } catch (...) {
-        settingBounds_ = sizeKept_ = false;
-        throw;
     }
-    sizeKept_ = false;
-    settingBounds_ = false;
     const int dx = Left() - oldLeft, dy = Top() - oldTop;
     if ((dx != 0 || dy != 0) && children_ != nullptr)
         for (int i = 0; i < children_->ChildCount(); ++i)
@@ -150,7 +149,7 @@ void TCustomDIBControl::SetBounds(int left, int top, int width, int height) {
 
 void TCustomDIBControl::Invalidate() {
     TGraphicControl::Invalidate();
-    if (!sizeKept_) lastInvalidation_ = platform::backend().tickCount();
+    if (!sizeKept_) lastInvalidation_ = runtime::TickCount();
 }
 
 void TCustomDIBControl::SetOpacity(std::uint8_t value) {
@@ -174,6 +173,32 @@ void TCustomDIBControl::Loaded() {
     loading_ = false;
     if (features_ != nullptr) features_->ControlLoaded();
     applyTabOrder();
+    AdjustSize();
+}
+
+// ---- Auto size --------------------------------------------------------------------------------
+
+void TCustomDIBControl::SetAutoSize(bool value) {
+    autoSize_ = value;
+    AdjustSize();
+}
+
+bool TCustomDIBControl::CanAutoSize(int&, int&) {
+    return false;
+}
+
+void TCustomDIBControl::AdjustSize() {
+    int width = 0, height = 0;
+    if (!autoSize_ || HasState(runtime::csLoading) || !CanAutoSize(width, height)) return;
+    SetBounds(Left(), Top(), width, height);
+}
+
+bool TCustomDIBControl::FrameSize(const TDIBImageLink& strip, int frames, int& width, int& height) {
+    TAbstractSuperDIB* image = nullptr;
+    if (!strip.GetImage(image)) return false;
+    width = image->Width() / frames;
+    height = image->Height();
+    return true;
 }
 
 bool TCustomDIBControl::ButtonPressed(runtime::TMouseButton button) const {
@@ -226,7 +251,11 @@ void TCustomDIBControl::SetDIBImageList(TCustomDIBImageList* list) {
     Invalidate();
 }
 
-void TCustomDIBControl::ImageChanged(int, TDIBImageChange) {}
+void TCustomDIBControl::ImageChanged(int, TDIBImageChange) {
+    AdjustSize();
+    // Also when the size stayed: the picture itself may be new.
+    Invalidate();
+}
 
 // ---- Paint ------------------------------------------------------------------------------------
 
@@ -441,50 +470,43 @@ runtime::TShiftState keyShift(const TMessage& message) {
     return shift;
 }
 
-// The form sees the key first when it previews keys; a key it clears is handled.
+// The form sees the key first when it previews keys.
 runtime::TCustomForm* previewingForm(const runtime::TControl& control) {
     runtime::TCustomForm* form = control.ParentForm();
     return form != nullptr && form->KeyPreview() ? form : nullptr;
 }
 
+// A key goes to the previewing form's event, then to the control's own; a key either of them
+// clears is handled, any other goes on to DefaultHandler.
+template <class Key, class Event, class... Shift>
+void deliverKey(TCustomDIBControl& control, TMessage& message,
+                Event runtime::TWinControl::*formEvent, const Event& ownEvent,
+                const Shift&... shift) {
+    auto key = static_cast<Key>(message.WParam);
+    if (runtime::TCustomForm* form = previewingForm(control); form && (form->*formEvent))
+        (form->*formEvent)(form, key, shift...);
+    if (key != 0 && ownEvent) ownEvent(&control, key, shift...);
+    message.WParam = static_cast<std::make_unsigned_t<Key>>(key);
+    if (key == 0)
+        message.Result = 1;
+    else
+        control.DefaultHandler(message);
+}
+
 } // namespace
 
 void TCustomDIBControl::HandleKeyDown(TMessage& message) {
-    auto key = static_cast<std::uint16_t>(message.WParam);
     shift_ = keyShift(message);
-    if (runtime::TCustomForm* form = previewingForm(*this); form && form->OnKeyDown)
-        form->OnKeyDown(form, key, shift_);
-    if (key != 0 && OnKeyDown) OnKeyDown(this, key, shift_);
-    message.WParam = key;
-    if (key == 0)
-        message.Result = 1;
-    else
-        DefaultHandler(message);
+    deliverKey<std::uint16_t>(*this, message, &runtime::TWinControl::OnKeyDown, OnKeyDown, shift_);
 }
 
 void TCustomDIBControl::HandleKeyUp(TMessage& message) {
-    auto key = static_cast<std::uint16_t>(message.WParam);
     shift_ = keyShift(message);
-    if (runtime::TCustomForm* form = previewingForm(*this); form && form->OnKeyUp)
-        form->OnKeyUp(form, key, shift_);
-    if (key != 0 && OnKeyUp) OnKeyUp(this, key, shift_);
-    message.WParam = key;
-    if (key == 0)
-        message.Result = 1;
-    else
-        DefaultHandler(message);
+    deliverKey<std::uint16_t>(*this, message, &runtime::TWinControl::OnKeyUp, OnKeyUp, shift_);
 }
 
 void TCustomDIBControl::HandleKeyPress(TMessage& message) {
-    auto key = static_cast<char>(message.WParam);
-    if (runtime::TCustomForm* form = previewingForm(*this); form && form->OnKeyPress)
-        form->OnKeyPress(form, key);
-    if (key != 0 && OnKeyPress) OnKeyPress(this, key);
-    message.WParam = static_cast<unsigned char>(key);
-    if (key == 0)
-        message.Result = 1;
-    else
-        DefaultHandler(message);
+    deliverKey<char>(*this, message, &runtime::TWinControl::OnKeyPress, OnKeyPress);
 }
 
 void TCustomDIBControl::Dispatch(TMessage& message) {

@@ -30,6 +30,8 @@
 #include <vector>
 
 namespace runtime {
+class TBinaryReader;
+class TBinaryWriter;
 class TStream;
 class TPopupMenu;
 } // namespace runtime
@@ -120,6 +122,15 @@ public:
     std::uint8_t DialogKeyFlags() const { return dialogKeys_; }
     void SetDialogKeyFlags(std::uint8_t flags) { dialogKeys_ = flags & 7; }
 
+    // Auto size: a control that can take its size from its image says how in CanAutoSize.
+    bool AutoSize() const { return autoSize_; }
+    /// Sizes the control at once when switched on.
+    virtual void SetAutoSize(bool value);
+    /// The size auto size gives; false when there is none (always, in the base).
+    virtual bool CanAutoSize(int& width, int& height);
+    /// Sizes the control by CanAutoSize when AutoSize is on and loading has ended.
+    void AdjustSize();
+
     // State.
     bool MouseInside() const { return mouseInside_; }
     /// Entered and not yet left; stays set while the mouse is captured.
@@ -167,6 +178,8 @@ public:
     void SetBounds(int left, int top, int width, int height) override;
     void SetParent(runtime::TWinControl* parent) override;
     void Invalidate() override;
+    /// Ends loading: features take their stored parameters, the tab order applies, and the
+    /// control takes its auto size.
     void Loaded() override;
     /// The own popup menu, else the shared one after FillPopupMenu when it then has items.
     runtime::TPopupMenu* GetPopupMenu() override;
@@ -199,6 +212,7 @@ protected:
     virtual void HandleKeyUp(runtime::TMessage& message);
     virtual void MouseEnter();
     virtual void MouseLeave();
+    /// An image of a link changed: the control takes its auto size and repaints.
     virtual void ImageChanged(int index, TDIBImageChange kind);
     /// Offers a key to the popup menu and the form; answers whether one took it.
     virtual bool CheckShortCut(runtime::TMessage& message);
@@ -218,12 +232,18 @@ protected:
     /// Takes the keyboard focus among the container's controls.
     void TakeFocus();
 
+    /// Sets AutoSize without sizing: a control's default, or a switch-off that another
+    /// setting implies.
+    void StoreAutoSize(bool value) { autoSize_ = value; }
+    /// The size of one frame of a horizontal strip of `frames` frames; false without an image.
+    static bool FrameSize(const TDIBImageLink& strip, int frames, int& width, int& height);
+
 private:
     void paintInto(TAbstractSuperDIB& back, TAbstractSuperDIB& buffer);
     void repeatTick();
     void applyTabOrder();
-    void writeProperty(runtime::TStream& stream, const std::string& name);
-    void readProperty(runtime::TStream& stream);
+    void writeProperty(runtime::TBinaryWriter& out, const std::string& name);
+    void readProperty(runtime::TBinaryReader& in);
 
     std::uint32_t lastInvalidation_ = 0;
     std::vector<std::unique_ptr<TDIBImageLink>> links_;
@@ -250,6 +270,7 @@ private:
     std::vector<std::string> templateProps_;
     int tabOrder_ = -1;
     std::uint8_t dialogKeys_ = dkArrows;
+    bool autoSize_ = false;
 };
 
 /// The component a template stores each image in: its one property, DIB, is the image.

@@ -8,8 +8,10 @@
 //   the form reads back whatever class wrote it.
 #include "toolkit/cDIBControl.h"
 
+#include "runtime/BinaryStreams.h"
 #include "runtime/GUID.h"
 #include "runtime/Properties.h"
+#include "runtime/SameText.h"
 #include "runtime/Streams.h"
 #include "toolkit/cDIBCompressor.h"
 
@@ -21,9 +23,12 @@
 
 namespace toolkit {
 
+using runtime::SameText;
 using runtime::TPropInfo;
 using runtime::TStream;
 using runtime::TTypeKind;
+using Reader = runtime::TBinaryReader;
+using Writer = runtime::TBinaryWriter;
 
 namespace {
 
@@ -36,55 +41,23 @@ enum Tag : std::uint8_t { tagInteger = 1, tagFloat = 2, tagText = 3, tagBinary =
     throw EDIBControlError("Damaged template stream: " + what);
 }
 
-// ---- Little helpers on streams ------------------------------------------------------------
-
-std::uint64_t remaining(TStream& stream) {
-    const std::int64_t r = stream.Remaining();
-    return r > 0 ? static_cast<std::uint64_t>(r) : 0;
-}
+// ---- Values ----------------------------------------------------------------------------------
 
 /// A length read from the stream that must fit in what is left of it.
-std::uint32_t readLength(TStream& stream, const char* what) {
-    const std::uint32_t length = stream.ReadUInt32LE();
-    if (length > remaining(stream)) damaged(std::string(what) + " longer than the stream");
+std::uint32_t readLength(Reader& in, const char* what) {
+    const std::uint32_t length = in.ReadUInt32();
+    if (length > in.Remaining()) damaged(std::string(what) + " longer than the stream");
     return length;
 }
 
-std::string readText(TStream& stream, const char* what) {
-    std::string text(readLength(stream, what), '\0');
-    if (!text.empty()) stream.ReadBuffer(text.data(), text.size());
-    return text;
+std::string readText(Reader& in, const char* what) {
+    return in.ReadText(readLength(in, what));
 }
 
-void writeText(TStream& stream, const std::string& text) {
+void writeText(Writer& out, const std::string& text) {
     if (text.size() > std::numeric_limits<std::uint32_t>::max()) damaged("text too long");
-    stream.WriteUInt32LE(static_cast<std::uint32_t>(text.size()));
-    if (!text.empty()) stream.WriteBuffer(text.data(), text.size());
-}
-
-void skip(TStream& stream, std::uint64_t count) {
-    if (count > remaining(stream)) throw runtime::EReadError();
-    stream.Seek(static_cast<std::int64_t>(count), runtime::TSeekOrigin::soCurrent);
-}
-
-void writeInt32(TStream& stream, std::int32_t value) {
-    stream.WriteUInt32LE(static_cast<std::uint32_t>(value));
-}
-
-std::int32_t readInt32(TStream& stream) {
-    return static_cast<std::int32_t>(stream.ReadUInt32LE());
-}
-
-void writeInt64(TStream& stream, std::int64_t value) {
-    const auto v = static_cast<std::uint64_t>(value);
-    stream.WriteUInt32LE(static_cast<std::uint32_t>(v));
-    stream.WriteUInt32LE(static_cast<std::uint32_t>(v >> 32));
-}
-
-std::int64_t readInt64(TStream& stream) {
-    const std::uint64_t low = stream.ReadUInt32LE();
-    const std::uint64_t high = stream.ReadUInt32LE();
-    return static_cast<std::int64_t>(low | (high << 32));
+    out.WriteUInt32(static_cast<std::uint32_t>(text.size()));
+    out.WriteText(text);
 }
 
 // ---- 80-bit extended, built by hand so that every target writes the same bytes --------------
@@ -138,70 +111,95 @@ long double fromExtended(const std::uint8_t* bytes) {
     return negative ? -value : value;
 }
 
-void writeExtended(TStream& stream, long double value) {
+void writeExtended(Writer& out, long double value) {
     const auto bytes = toExtended(value);
-    stream.WriteBuffer(bytes.data(), bytes.size());
+    out.WriteBuffer(bytes.data(), bytes.size());
 }
 
-long double readExtended(TStream& stream) {
+long double readExtended(Reader& in) {
     std::array<std::uint8_t, 10> bytes{};
-    stream.ReadBuffer(bytes.data(), bytes.size());
+    in.ReadBuffer(bytes.data(), bytes.size());
     return fromExtended(bytes.data());
 }
 
 // ---- Component stream records -------------------------------------------------------------
 
-void writeHeader(TStream& stream, const std::string& className) {
-    stream.WriteBuffer(kStreamSignature, sizeof kStreamSignature);
-    writeText(stream, className);
+void writeHeader(Writer& out, const std::string& className) {
+    out.WriteBuffer(kStreamSignature, sizeof kStreamSignature);
+    writeText(out, className);
 }
 
-void readHeader(TStream& stream, const std::string& className) {
+void readHeader(Reader& in, const std::string& className) {
     char signature[4] = {};
-    stream.ReadBuffer(signature, sizeof signature);
+    in.ReadBuffer(signature, sizeof signature);
     if (std::memcmp(signature, kStreamSignature, sizeof signature) != 0)
         damaged("not a component stream");
-    if (readText(stream, "class name") != className) damaged("a component of another class");
+    if (readText(in, "class name") != className) damaged("a component of another class");
 }
 
-void beginRecord(TStream& stream, const std::string& name, Tag tag) {
-    writeText(stream, name);
-    stream.WriteBuffer(&tag, 1);
+void beginRecord(Writer& out, const std::string& name, Tag tag) {
+    writeText(out, name);
+    out.WriteUInt8(tag);
 }
 
-void endRecords(TStream& stream) {
-    stream.WriteUInt32LE(0);
+void writeInteger(Writer& out, const std::string& name, std::int64_t value) {
+    beginRecord(out, name, tagInteger);
+    out.WriteUInt64(static_cast<std::uint64_t>(value));
+}
+
+void writeFloat(Writer& out, const std::string& name, long double value) {
+    beginRecord(out, name, tagFloat);
+    writeExtended(out, value);
+}
+
+void writeTextRecord(Writer& out, const std::string& name, const std::string& text) {
+    beginRecord(out, name, tagText);
+    writeText(out, text);
+}
+
+void endRecords(Writer& out) {
+    out.WriteUInt32(0);
+}
+
+/// The name and tag of the next record; false at the end of the records.
+bool nextRecord(Reader& in, std::string& name, std::uint8_t& tag) {
+    name = readText(in, "property name");
+    if (name.empty()) return false;
+    tag = in.ReadUInt8();
+    return true;
+}
+
+std::int64_t readInteger(Reader& in) {
+    return static_cast<std::int64_t>(in.ReadUInt64());
 }
 
 /// Skips the value of a record whose tag was read.
-void skipValue(TStream& stream, std::uint8_t tag, int depth);
+void skipValue(Reader& in, std::uint8_t tag, int depth);
 
-void skipRecords(TStream& stream, int depth) {
+void skipRecords(Reader& in, int depth) {
     if (depth > kMaxObjectDepth) damaged("objects nested too deeply");
     for (;;) {
-        const std::uint32_t nameLength = readLength(stream, "property name");
+        const std::uint32_t nameLength = readLength(in, "property name");
         if (nameLength == 0) return;
-        skip(stream, nameLength);
-        std::uint8_t tag = 0;
-        stream.ReadBuffer(&tag, 1);
-        skipValue(stream, tag, depth);
+        in.Skip(nameLength);
+        skipValue(in, in.ReadUInt8(), depth);
     }
 }
 
-void skipValue(TStream& stream, std::uint8_t tag, int depth) {
+void skipValue(Reader& in, std::uint8_t tag, int depth) {
     switch (tag) {
     case tagInteger:
-        skip(stream, 8);
+        in.Skip(8);
         break;
     case tagFloat:
-        skip(stream, 10);
+        in.Skip(10);
         break;
     case tagText:
     case tagBinary:
-        skip(stream, readLength(stream, "value"));
+        in.Skip(readLength(in, "value"));
         break;
     case tagObject:
-        skipRecords(stream, depth + 1);
+        skipRecords(in, depth + 1);
         break;
     default:
         damaged("unknown value tag " + std::to_string(tag));
@@ -209,150 +207,119 @@ void skipValue(TStream& stream, std::uint8_t tag, int depth) {
 }
 
 /// Writes the published properties of `object` that a template can carry.
-void writeObjectRecords(TStream& stream, runtime::TPersistent& object, int depth) {
+void writeObjectRecords(Writer& out, runtime::TPersistent& object, int depth) {
     if (depth > kMaxObjectDepth) damaged("objects nested too deeply");
     for (const TPropInfo* info : runtime::GetPropList(object)) {
         if (info->IsOrdinal() && info->GetOrd) {
-            beginRecord(stream, info->Name, tagInteger);
-            writeInt64(stream, info->GetOrd(object));
+            writeInteger(out, info->Name, info->GetOrd(object));
         } else if (info->Kind == TTypeKind::tkFloat && info->GetFloat) {
-            beginRecord(stream, info->Name, tagFloat);
-            writeExtended(stream, info->GetFloat(object));
+            writeFloat(out, info->Name, info->GetFloat(object));
         } else if (info->IsString() && info->GetStr) {
-            beginRecord(stream, info->Name, tagText);
-            writeText(stream, info->GetStr(object));
+            writeTextRecord(out, info->Name, info->GetStr(object));
         } else if (info->Kind == TTypeKind::tkClass && info->GetObject) {
             runtime::TPersistent* inner = info->GetObject(object);
             if (inner == nullptr || dynamic_cast<runtime::TComponent*>(inner) != nullptr) continue;
-            beginRecord(stream, info->Name, tagObject);
-            writeObjectRecords(stream, *inner, depth + 1);
+            beginRecord(out, info->Name, tagObject);
+            writeObjectRecords(out, *inner, depth + 1);
         }
     }
-    endRecords(stream);
+    endRecords(out);
 }
 
 /// Sets the properties the records name; records naming nothing, or a value of another kind,
 /// are skipped.
-void readObjectRecords(TStream& stream, runtime::TPersistent& object, int depth) {
+void readObjectRecords(Reader& in, runtime::TPersistent& object, int depth) {
     if (depth > kMaxObjectDepth) damaged("objects nested too deeply");
-    for (;;) {
-        const std::string name = readText(stream, "property name");
-        if (name.empty()) return;
-        std::uint8_t tag = 0;
-        stream.ReadBuffer(&tag, 1);
+    std::string name;
+    std::uint8_t tag = 0;
+    while (nextRecord(in, name, tag)) {
         const TPropInfo* info = runtime::GetPropInfo(object, name);
         if (info == nullptr) {
-            skipValue(stream, tag, depth);
+            skipValue(in, tag, depth);
         } else if (tag == tagInteger && info->IsOrdinal() && info->SetOrd) {
-            info->SetOrd(object, readInt64(stream));
+            info->SetOrd(object, readInteger(in));
         } else if (tag == tagFloat && info->Kind == TTypeKind::tkFloat && info->SetFloat) {
-            info->SetFloat(object, readExtended(stream));
+            info->SetFloat(object, readExtended(in));
         } else if (tag == tagText && info->IsString() && info->SetStr) {
-            info->SetStr(object, readText(stream, "text"));
+            info->SetStr(object, readText(in, "text"));
         } else if (tag == tagObject && info->Kind == TTypeKind::tkClass && info->GetObject) {
             runtime::TPersistent* inner = info->GetObject(object);
             if (inner == nullptr || dynamic_cast<runtime::TComponent*>(inner) != nullptr)
-                skipValue(stream, tag, depth);
+                skipValue(in, tag, depth);
             else
-                readObjectRecords(stream, *inner, depth + 1);
+                readObjectRecords(in, *inner, depth + 1);
         } else {
-            skipValue(stream, tag, depth);
+            skipValue(in, tag, depth);
         }
     }
 }
 
 // ---- The surface of a TDIBWrapper ---------------------------------------------------------
 
-void writeSurface(TStream& stream, TCustomMemoryDIB& dib) {
-    beginRecord(stream, "Angle", tagFloat);
-    writeExtended(stream, dib.Angle());
-    beginRecord(stream, "AutoSize", tagInteger);
-    writeInt64(stream, dib.AutoSize() ? 1 : 0);
-    beginRecord(stream, "Height", tagInteger);
-    writeInt64(stream, dib.Height());
-    beginRecord(stream, "Masked", tagInteger);
-    writeInt64(stream, dib.Masked() ? 1 : 0);
-    beginRecord(stream, "Opacity", tagInteger);
-    writeInt64(stream, dib.Opacity());
-    beginRecord(stream, "Scale", tagFloat);
-    writeExtended(stream, dib.Scale());
-    beginRecord(stream, "Transparent", tagInteger);
-    writeInt64(stream, dib.Transparent() ? 1 : 0);
-    beginRecord(stream, "TransparentColor", tagInteger);
-    writeInt64(stream, dib.TransparentColor());
-    beginRecord(stream, "TransparentMode", tagInteger);
-    writeInt64(stream, dib.TransparentMode());
-    beginRecord(stream, "Width", tagInteger);
-    writeInt64(stream, dib.Width());
+void writeSurface(Writer& out, TCustomMemoryDIB& dib) {
+    writeFloat(out, "Angle", dib.Angle());
+    writeInteger(out, "AutoSize", dib.AutoSize() ? 1 : 0);
+    writeInteger(out, "Height", dib.Height());
+    writeInteger(out, "Masked", dib.Masked() ? 1 : 0);
+    writeInteger(out, "Opacity", dib.Opacity());
+    writeFloat(out, "Scale", dib.Scale());
+    writeInteger(out, "Transparent", dib.Transparent() ? 1 : 0);
+    writeInteger(out, "TransparentColor", dib.TransparentColor());
+    writeInteger(out, "TransparentMode", dib.TransparentMode());
+    writeInteger(out, "Width", dib.Width());
     if (dib.HasPixels()) {
         runtime::TMemoryStream data;
         dib.WriteData(data);
-        beginRecord(stream, "Data", tagBinary);
-        stream.WriteUInt32LE(static_cast<std::uint32_t>(data.Size()));
-        if (data.Size() > 0)
-            stream.WriteBuffer(data.Memory(), static_cast<std::size_t>(data.Size()));
+        beginRecord(out, "Data", tagBinary);
+        out.WriteUInt32(static_cast<std::uint32_t>(data.Size()));
+        out.WriteBuffer(data.Memory(), data.MemorySize());
     }
-    beginRecord(stream, "ImageFilename", tagText);
-    writeText(stream, dib.ImageFilename);
-    beginRecord(stream, "MaskFilename", tagText);
-    writeText(stream, dib.MaskFilename);
-    endRecords(stream);
+    writeTextRecord(out, "ImageFilename", dib.ImageFilename);
+    writeTextRecord(out, "MaskFilename", dib.MaskFilename);
+    endRecords(out);
 }
 
-bool sameName(const std::string& a, const char* b) {
-    const std::size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (std::size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-void readSurface(TStream& stream, TCustomMemoryDIB& dib) {
-    for (;;) {
-        const std::string name = readText(stream, "property name");
-        if (name.empty()) return;
-        std::uint8_t tag = 0;
-        stream.ReadBuffer(&tag, 1);
+void readSurface(Reader& in, TCustomMemoryDIB& dib) {
+    std::string name;
+    std::uint8_t tag = 0;
+    while (nextRecord(in, name, tag)) {
         if (tag == tagInteger) {
             // Width and Height are not applied: Data carries the size with the pixels, so no
             // allocation follows a size that the stream does not back with pixels.
-            const std::int64_t v = readInt64(stream);
-            if (sameName(name, "AutoSize"))
+            const std::int64_t v = readInteger(in);
+            if (SameText(name, "AutoSize"))
                 dib.SetAutoSize(v != 0);
-            else if (sameName(name, "Masked"))
+            else if (SameText(name, "Masked"))
                 dib.SetMasked(v != 0);
-            else if (sameName(name, "Opacity"))
+            else if (SameText(name, "Opacity"))
                 dib.SetOpacity(static_cast<std::uint8_t>(std::clamp<std::int64_t>(v, 0, 255)));
-            else if (sameName(name, "Transparent"))
+            else if (SameText(name, "Transparent"))
                 dib.SetTransparent(v != 0);
-            else if (sameName(name, "TransparentColor"))
+            else if (SameText(name, "TransparentColor"))
                 dib.SetTransparentColor(static_cast<TColor>(v));
-            else if (sameName(name, "TransparentMode"))
+            else if (SameText(name, "TransparentMode"))
                 dib.SetTransparentMode(v == tmFixed ? tmFixed : tmAuto);
         } else if (tag == tagFloat) {
-            const long double v = readExtended(stream);
-            if (sameName(name, "Angle"))
+            const long double v = readExtended(in);
+            if (SameText(name, "Angle"))
                 dib.SetAngle(v);
-            else if (sameName(name, "Scale"))
+            else if (SameText(name, "Scale"))
                 dib.SetScale(v);
         } else if (tag == tagText) {
-            std::string text = readText(stream, "text");
-            if (sameName(name, "ImageFilename"))
+            std::string text = readText(in, "text");
+            if (SameText(name, "ImageFilename"))
                 dib.ImageFilename = std::move(text);
-            else if (sameName(name, "MaskFilename"))
+            else if (SameText(name, "MaskFilename"))
                 dib.MaskFilename = std::move(text);
-        } else if (tag == tagBinary && sameName(name, "Data")) {
+        } else if (tag == tagBinary && SameText(name, "Data")) {
             // Bounded by the stream: readLength refuses more than it holds.
             runtime::TMemoryStream data;
-            data.SetSize(readLength(stream, "image data"));
-            if (data.Size() > 0)
-                stream.ReadBuffer(data.Memory(), static_cast<std::size_t>(data.Size()));
+            data.SetSize(readLength(in, "image data"));
+            in.ReadBuffer(data.Memory(), data.MemorySize());
             data.SetPosition(0);
             dib.ReadData(data);
         } else {
-            skipValue(stream, tag, 0);
+            skipValue(in, tag, 0);
         }
     }
 }
@@ -424,8 +391,8 @@ constexpr std::uint64_t kMinImageBytes = 4 + 4 + 4;
 constexpr std::uint64_t kMinLinkBytes = 4 + 4 + 4;
 constexpr std::uint64_t kMinPropertyBytes = 4 + 4;
 
-void checkCount(TStream& stream, std::uint32_t count, std::uint64_t minBytes, const char* what) {
-    if (count > remaining(stream) / minBytes)
+void checkCount(Reader& in, std::uint32_t count, std::uint64_t minBytes, const char* what) {
+    if (count > in.Remaining() / minBytes)
         damaged(std::string("more ") + what + " than the stream holds");
 }
 
@@ -434,50 +401,48 @@ void checkCount(TStream& stream, std::uint32_t count, std::uint64_t minBytes, co
 // ---- Wrappers ---------------------------------------------------------------------------------
 
 void TDIBWrapper::WriteToStream(TStream& stream) const {
-    writeHeader(stream, ClassName());
+    Writer out(stream);
+    writeHeader(out, ClassName());
     if (dib_ != nullptr) {
-        beginRecord(stream, "DIB", tagObject);
-        writeSurface(stream, *dib_);
+        beginRecord(out, "DIB", tagObject);
+        writeSurface(out, *dib_);
     }
-    endRecords(stream);
+    endRecords(out);
 }
 
 void TDIBWrapper::ReadFromStream(TStream& stream) {
     if (dib_ == nullptr) throw EDIBControlError("A TDIBWrapper needs a DIB to read into");
-    readHeader(stream, ClassName());
-    for (;;) {
-        const std::string name = readText(stream, "property name");
-        if (name.empty()) return;
-        std::uint8_t tag = 0;
-        stream.ReadBuffer(&tag, 1);
-        if (tag == tagObject && sameName(name, "DIB"))
-            readSurface(stream, *dib_);
+    Reader in(stream);
+    readHeader(in, ClassName());
+    std::string name;
+    std::uint8_t tag = 0;
+    while (nextRecord(in, name, tag))
+        if (tag == tagObject && SameText(name, "DIB"))
+            readSurface(in, *dib_);
         else
-            skipValue(stream, tag, 0);
-    }
+            skipValue(in, tag, 0);
 }
 
 void TPersistentWrapper::WriteToStream(TStream& stream) const {
-    writeHeader(stream, ClassName());
+    Writer out(stream);
+    writeHeader(out, ClassName());
     if (persistent_ != nullptr) {
-        beginRecord(stream, "Persistent", tagObject);
-        writeObjectRecords(stream, *persistent_, 1);
+        beginRecord(out, "Persistent", tagObject);
+        writeObjectRecords(out, *persistent_, 1);
     }
-    endRecords(stream);
+    endRecords(out);
 }
 
 void TPersistentWrapper::ReadFromStream(TStream& stream) {
-    readHeader(stream, ClassName());
-    for (;;) {
-        const std::string name = readText(stream, "property name");
-        if (name.empty()) return;
-        std::uint8_t tag = 0;
-        stream.ReadBuffer(&tag, 1);
-        if (tag == tagObject && sameName(name, "Persistent") && persistent_ != nullptr)
-            readObjectRecords(stream, *persistent_, 1);
+    Reader in(stream);
+    readHeader(in, ClassName());
+    std::string name;
+    std::uint8_t tag = 0;
+    while (nextRecord(in, name, tag))
+        if (tag == tagObject && SameText(name, "Persistent") && persistent_ != nullptr)
+            readObjectRecords(in, *persistent_, 1);
         else
-            skipValue(stream, tag, 0);
-    }
+            skipValue(in, tag, 0);
 }
 
 // ---- Templates --------------------------------------------------------------------------------
@@ -506,6 +471,7 @@ void TCustomDIBControl::SaveTemplate(TStream& stream) {
     CompressorSelection raw;
 
     runtime::TMemoryStream images, linkRecords;
+    Writer links(linkRecords);
     std::vector<int> distinct;
     std::uint32_t linkCount = 0;
     const auto properties = runtime::GetPropList(*this);
@@ -529,68 +495,70 @@ void TCustomDIBControl::SaveTemplate(TStream& stream) {
             distinct.push_back(index);
             at = distinct.end() - 1;
         }
-        writeText(linkRecords, owner->Name);
-        writeText(linkRecords, item->DisplayName());
-        linkRecords.WriteUInt32LE(static_cast<std::uint32_t>(at - distinct.begin()));
+        writeText(links, owner->Name);
+        writeText(links, item->DisplayName());
+        links.WriteUInt32(static_cast<std::uint32_t>(at - distinct.begin()));
         ++linkCount;
     }
 
+    Writer out(stream);
     const auto bytes = identifier.ToBytes();
-    stream.WriteBuffer(bytes.data(), bytes.size());
-    stream.WriteUInt32LE(static_cast<std::uint32_t>(distinct.size()));
-    stream.WriteUInt32LE(linkCount);
+    out.WriteBuffer(bytes.data(), bytes.size());
+    out.WriteUInt32(static_cast<std::uint32_t>(distinct.size()));
+    out.WriteUInt32(linkCount);
     images.SaveToStream(stream);
     linkRecords.SaveToStream(stream);
-    stream.WriteUInt32LE(static_cast<std::uint32_t>(templateProps_.size()));
+    out.WriteUInt32(static_cast<std::uint32_t>(templateProps_.size()));
     for (const std::string& name : templateProps_)
-        writeProperty(stream, name);
+        writeProperty(out, name);
 }
 
-void TCustomDIBControl::writeProperty(TStream& stream, const std::string& name) {
+void TCustomDIBControl::writeProperty(runtime::TBinaryWriter& out, const std::string& name) {
     const TPropInfo* info = runtime::GetPropInfo(*this, name);
-    writeText(stream, name);
+    writeText(out, name);
     if (info == nullptr) { // only a class that changed its registry gets here
-        stream.WriteUInt32LE(0);
+        out.WriteUInt32(0);
         return;
     }
     if (integerKind(info->Kind) && info->GetOrd) {
-        stream.WriteUInt32LE(4);
-        writeInt32(stream, static_cast<std::int32_t>(info->GetOrd(*this)));
+        out.WriteUInt32(4);
+        out.WriteUInt32(static_cast<std::uint32_t>(info->GetOrd(*this))); // the low 32 bits
     } else if ((info->Kind == TTypeKind::tkChar || info->Kind == TTypeKind::tkWChar) &&
                info->GetOrd) {
         const std::string text = characterText(info->Kind, info->GetOrd(*this));
-        stream.WriteUInt32LE(static_cast<std::uint32_t>(text.size() + 4));
-        writeText(stream, text);
+        out.WriteUInt32(static_cast<std::uint32_t>(text.size() + 4));
+        writeText(out, text);
     } else if (info->IsString() && info->GetStr) {
         const std::string text = info->GetStr(*this);
         if (text.size() > std::numeric_limits<std::uint32_t>::max() - 4) damaged("text too long");
-        stream.WriteUInt32LE(static_cast<std::uint32_t>(text.size() + 4));
-        writeText(stream, text);
+        out.WriteUInt32(static_cast<std::uint32_t>(text.size() + 4));
+        writeText(out, text);
     } else if (info->Kind == TTypeKind::tkFloat && info->GetFloat) {
-        stream.WriteUInt32LE(10);
-        writeExtended(stream, info->GetFloat(*this));
+        out.WriteUInt32(10);
+        writeExtended(out, info->GetFloat(*this));
     } else if (info->Kind == TTypeKind::tkClass && info->GetObject) {
         runtime::TMemoryStream value;
         TPersistentWrapper wrapper(nullptr);
         runtime::TPersistent* object = info->GetObject(*this);
         if (dynamic_cast<runtime::TComponent*>(object) == nullptr) wrapper.SetPersistent(object);
         wrapper.WriteToStream(value);
-        stream.WriteUInt32LE(static_cast<std::uint32_t>(value.Size()));
-        value.SaveToStream(stream);
+        out.WriteUInt32(static_cast<std::uint32_t>(value.Size()));
+        out.WriteBuffer(value.Memory(), value.MemorySize());
     } else {
-        stream.WriteUInt32LE(0);
+        out.WriteUInt32(0);
     }
 }
 
 void TCustomDIBControl::LoadTemplate(TStream& stream) {
+    Reader in(stream);
     std::array<std::uint8_t, 16> bytes{};
-    stream.ReadBuffer(bytes.data(), bytes.size());
+    in.ReadBuffer(bytes.data(), bytes.size());
     const std::string name = runtime::GUIDToString(runtime::TGUID::FromBytes(bytes.data()));
-    const std::uint32_t imageCount = stream.ReadUInt32LE();
-    const std::uint32_t linkCount = stream.ReadUInt32LE();
+    const std::uint32_t imageCount = in.ReadUInt32();
+    const std::uint32_t linkCount = in.ReadUInt32();
     if (imageCount > 0 && imageList_ == nullptr)
         throw EDIBControlError("No DIB image list has been assigned.");
-    checkCount(stream, imageCount, kMinImageBytes, "images");
+    checkCount(in, imageCount, kMinImageBytes, "images");
 
     std::vector<int> indices;
     for (std::uint32_t i = 0; i < imageCount; ++i) {
@@ -601,11 +569,11 @@ void TCustomDIBControl::LoadTemplate(TStream& stream) {
         indices.push_back(item->Index());
     }
 
-    checkCount(stream, linkCount, kMinLinkBytes, "image links");
+    checkCount(in, linkCount, kMinLinkBytes, "image links");
     for (std::uint32_t i = 0; i < linkCount; ++i) {
-        const std::string property = readText(stream, "link name");
-        const std::string display = readText(stream, "display name");
-        const std::uint32_t image = stream.ReadUInt32LE();
+        const std::string property = readText(in, "link name");
+        const std::string display = readText(in, "display name");
+        const std::uint32_t image = in.ReadUInt32();
         const TPropInfo* info = runtime::GetPropInfo(*this, property);
         if (info == nullptr || info->Kind != TTypeKind::tkClass || !info->GetObject ||
             image >= indices.size())
@@ -617,47 +585,43 @@ void TCustomDIBControl::LoadTemplate(TStream& stream) {
         if (!display.empty()) imageList_->DIBImages().Items(index)->SetDisplayName(display);
     }
 
-    const std::uint32_t propertyCount = stream.ReadUInt32LE();
-    checkCount(stream, propertyCount, kMinPropertyBytes, "properties");
+    const std::uint32_t propertyCount = in.ReadUInt32();
+    checkCount(in, propertyCount, kMinPropertyBytes, "properties");
     for (std::uint32_t i = 0; i < propertyCount; ++i)
-        readProperty(stream);
+        readProperty(in);
     Loaded();
 }
 
-void TCustomDIBControl::readProperty(TStream& stream) {
-    const std::string name = readText(stream, "property name");
-    const std::uint32_t size = readLength(stream, "property value");
+void TCustomDIBControl::readProperty(runtime::TBinaryReader& in) {
+    const std::string name = readText(in, "property name");
+    const std::uint32_t size = readLength(in, "property value");
     const TPropInfo* info = runtime::GetPropInfo(*this, name);
-    if (info == nullptr) {
-        skip(stream, size);
-        return;
-    }
+    if (info == nullptr) return in.Skip(size);
     const TTypeKind kind = info->Kind;
     if (integerKind(kind)) {
-        if (size != 4 || !info->SetOrd) return skip(stream, size);
-        info->SetOrd(*this, readInt32(stream));
+        if (size != 4 || !info->SetOrd) return in.Skip(size);
+        info->SetOrd(*this, static_cast<std::int32_t>(in.ReadUInt32()));
     } else if (kind == TTypeKind::tkChar || kind == TTypeKind::tkWChar || info->IsString()) {
-        if (size < 4) return skip(stream, size);
-        const std::uint32_t length = stream.ReadUInt32LE();
-        if (length != size - 4) return skip(stream, size - 4);
-        std::string text(length, '\0');
-        if (length > 0) stream.ReadBuffer(text.data(), length);
+        if (size < 4) return in.Skip(size);
+        const std::uint32_t length = in.ReadUInt32();
+        if (length != size - 4) return in.Skip(size - 4);
+        const std::string text = in.ReadText(length);
         if (info->IsString() && info->SetStr)
             info->SetStr(*this, text);
         else if (!info->IsString() && info->SetOrd)
             info->SetOrd(*this, characterCode(kind, text));
     } else if (kind == TTypeKind::tkFloat) {
-        if (size != 10 || !info->SetFloat) return skip(stream, size);
-        info->SetFloat(*this, readExtended(stream));
+        if (size != 10 || !info->SetFloat) return in.Skip(size);
+        info->SetFloat(*this, readExtended(in));
     } else if (kind == TTypeKind::tkClass) {
         runtime::TPersistent* object = info->GetObject ? info->GetObject(*this) : nullptr;
         if (object == nullptr || dynamic_cast<runtime::TComponent*>(object) != nullptr)
-            return skip(stream, size);
+            return in.Skip(size);
         // The value is read from its own bytes, so a damaged object cannot run into the records
         // after it.
         runtime::TMemoryStream value;
         value.SetSize(size);
-        if (size > 0) stream.ReadBuffer(value.Memory(), size);
+        in.ReadBuffer(value.Memory(), value.MemorySize());
         value.SetPosition(0);
         TPersistentWrapper wrapper(nullptr);
         wrapper.SetPersistent(object);

@@ -68,6 +68,7 @@ void TAbstractSuperDIB::drawWith(TDrawRoutine routine, TRoutineOwner owner, int 
 
 void TAbstractSuperDIB::drawRows(TDrawRoutine routine, TRoutineOwner owner, const TDrawSpan& span,
                                  TAbstractSuperDIB& dest) const {
+    dest.ensureWritable(); // before reading: a borrower's source rows may move with it
     for (std::int64_t j = 0; j < span.Height; ++j) {
         const std::uint8_t* s = RowPointer(static_cast<int>(span.SrcY + j)) + span.SrcX * 4;
         std::uint8_t* d = dest.RowPointer(static_cast<int>(span.DestY + j)) + span.DestX * 4;
@@ -151,6 +152,7 @@ void TAbstractSuperDIB::drawTransformed(int x, int y, int width, int height,
 
 void TAbstractSuperDIB::StretchFrom(const TAbstractSuperDIB& source) {
     if (pixels_ == nullptr || source.pixels_ == nullptr) return;
+    ensureWritable();
     const std::uint64_t sx = (std::uint64_t(source.width_) << 16) / width_;
     const std::uint64_t sy = (std::uint64_t(source.height_) << 16) / height_;
     std::vector<std::uint32_t> column(width_);
@@ -170,6 +172,7 @@ void TAbstractSuperDIB::RenderRotated(TAbstractSuperDIB& target) {
     if (pixels_ == nullptr || target.pixels_ == nullptr) return;
     const long double ex = scaleX_ / 100, ey = scaleY_ / 100;
     if (ex * width_ == 0 || ey * height_ == 0 || std::isnan(ex) || std::isnan(ey)) return;
+    target.ensureWritable();
     const TTrigTables& t = TrigTables();
     const auto i =
         static_cast<std::size_t>(std::clamp<long double>(std::trunc(angle_ * 1000), 0, 359999));
@@ -257,18 +260,19 @@ void TAbstractSuperDIB::FillRect(TColor colour, int left, int top, int width, in
     const std::int64_t r = std::min<std::int64_t>(std::int64_t(left) + width, width_);
     const std::int64_t b = std::min<std::int64_t>(std::int64_t(top) + height, height_);
     if (l >= r || t >= b) return;
-    const std::uint32_t key = platform::SwapRedBlue(colour);
-    const std::uint8_t px[4] = {std::uint8_t(key), std::uint8_t(key >> 8), std::uint8_t(key >> 16),
-                                0};
-    for (std::int64_t y = t; y < b; ++y) {
-        std::uint8_t* row = RowPointer(static_cast<int>(y));
-        for (std::int64_t x = l; x < r; ++x)
-            std::memcpy(row + x * 4, px, 4);
-    }
+    const std::uint32_t pixel = platform::SwapRedBlue(colour) & 0x00FFFFFF; // alpha 0
+    // One row pixel by pixel, the others copies of it.
+    std::uint8_t* first = RowPointer(static_cast<int>(t)) + l * 4;
+    const auto bytes = static_cast<std::size_t>(r - l) * 4;
+    for (std::size_t x = 0; x < bytes; x += 4)
+        store(first + x, pixel);
+    for (std::int64_t y = t + 1; y < b; ++y)
+        std::memcpy(RowPointer(static_cast<int>(y)) + l * 4, first, bytes);
     Changed();
 }
 
 void TAbstractSuperDIB::SetAlpha(std::uint8_t value) {
+    ensureWritable();
     if (pixels_ != nullptr)
         for (std::size_t i = 3, n = byteCount(); i < n; i += 4)
             pixels_[i] = value;

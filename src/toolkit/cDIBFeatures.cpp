@@ -1,10 +1,11 @@
 #include "toolkit/cDIBFeatures.h"
 
+#include "runtime/BinaryStreams.h"
 #include "runtime/Properties.h"
+#include "runtime/SameText.h"
 
 #include <algorithm>
 #include <bit>
-#include <cctype>
 #include <climits>
 #include <cstring>
 #include <deque>
@@ -58,13 +59,6 @@ std::deque<TDIBFeatureClass>& featureClasses() {
     return classes;
 }
 
-bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 /// The published properties a feature's own classes add: TComponent's (Name, Tag) belong to
 /// the owner's bookkeeping, not to the behaviour.
 std::vector<const TPropInfo*> featureProperties(const TDIBFeature& feature) {
@@ -100,92 +94,65 @@ bool fitsOrdinal(const TPropInfo& info, std::int64_t value) {
 constexpr char kSignature[4] = {'W', 'D', 'F', '1'};
 constexpr const char* kDamaged = "Damaged feature parameters";
 
-class Writer {
-public:
-    void bytes(const void* data, std::size_t size) {
-        const auto* p = static_cast<const std::uint8_t*>(data);
-        out.insert(out.end(), p, p + size);
-    }
-    void u8(std::uint8_t v) { out.push_back(v); }
-    void u16(std::uint16_t v) {
-        for (int i = 0; i < 2; ++i)
-            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    }
-    void u32(std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    }
-    void u64(std::uint64_t v) {
-        for (int i = 0; i < 8; ++i)
-            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    }
-    std::vector<std::uint8_t> out;
+/// What stored bytes say, read whole before any of it is applied.
+struct StoredParameters {
+    std::string ClassName;
+    struct Record {
+        std::string Name;
+        std::uint8_t Kind = 0;
+        std::string Value;
+    };
+    std::vector<Record> Records;
 };
 
-class Reader {
-public:
-    Reader(const std::uint8_t* data, std::size_t size) : p_(data), left_(size) {}
-    const std::uint8_t* take(std::size_t n) {
-        if (n > left_) throw EFeatureError(kDamaged);
-        const std::uint8_t* at = p_;
-        p_ += n;
-        left_ -= n;
-        return at;
+StoredParameters readParameters(runtime::TBinaryReader& in) {
+    char signature[sizeof kSignature] = {};
+    in.ReadBuffer(signature, sizeof signature);
+    if (std::memcmp(signature, kSignature, sizeof kSignature) != 0) throw EFeatureError(kDamaged);
+    StoredParameters stored;
+    const std::uint16_t nameLength = in.ReadUInt16();
+    // The writer names a feature or writes nothing: an empty name is never stored.
+    if (nameLength == 0 || nameLength > 255) throw EFeatureError(kDamaged);
+    stored.ClassName = in.ReadText(nameLength);
+    const std::uint16_t count = in.ReadUInt16();
+    for (std::uint16_t i = 0; i < count; ++i) {
+        StoredParameters::Record record;
+        const std::uint8_t length = in.ReadUInt8();
+        if (length == 0) throw EFeatureError(kDamaged);
+        record.Name = in.ReadText(length);
+        record.Kind = in.ReadUInt8();
+        record.Value = in.ReadText(in.ReadUInt32());
+        stored.Records.push_back(std::move(record));
     }
-    std::uint64_t little(std::size_t n) {
-        const std::uint8_t* at = take(n);
-        std::uint64_t v = 0;
-        for (std::size_t i = 0; i < n; ++i)
-            v |= std::uint64_t(at[i]) << (8 * i);
-        return v;
-    }
-    std::string text(std::size_t n) {
-        const std::uint8_t* at = take(n);
-        return std::string(reinterpret_cast<const char*>(at), n);
-    }
-    bool done() const { return left_ == 0; }
-
-private:
-    const std::uint8_t* p_;
-    std::size_t left_;
-};
-
-struct StoredRecord {
-    std::string Name;
-    std::uint8_t Kind = 0;
-    const std::uint8_t* Value = nullptr;
-    std::size_t Size = 0;
-};
-
-std::int64_t readInt64(const std::uint8_t* p) {
-    std::uint64_t v = 0;
-    for (int i = 0; i < 8; ++i)
-        v |= std::uint64_t(p[i]) << (8 * i);
-    return static_cast<std::int64_t>(v);
+    if (in.Remaining() != 0) throw EFeatureError(kDamaged);
+    return stored;
 }
 
-void applyRecord(TDIBFeature& feature, const StoredRecord& record) {
+/// The eight bytes of an ordinal or floating-point value as one word.
+std::uint64_t storedWord(const std::string& value) {
+    runtime::TReadOnlyMemoryStream stream(value.data(), value.size());
+    return runtime::TBinaryReader(stream).ReadUInt64();
+}
+
+void applyRecord(TDIBFeature& feature, const StoredParameters::Record& record) {
     const TPropInfo* info = runtime::GetPropInfo(feature, record.Name);
     if (info == nullptr || runtime::GetPropInfo("TComponent", info->Name) != nullptr ||
         !info->Writable() || info->Kind == TTypeKind::tkClass || storedKind(*info) != record.Kind)
         return;
     switch (record.Kind) {
     case skOrdinal: {
-        if (record.Size != 8) return;
-        const std::int64_t value = readInt64(record.Value);
+        if (record.Value.size() != 8) return;
+        const auto value = static_cast<std::int64_t>(storedWord(record.Value));
         if (fitsOrdinal(*info, value)) info->SetOrd(feature, value);
         break;
     }
     case skFloat: {
-        if (record.Size != 8) return;
-        const double value =
-            std::bit_cast<double>(static_cast<std::uint64_t>(readInt64(record.Value)));
-        info->SetFloat(feature, value);
+        if (record.Value.size() != 8) return;
+        info->SetFloat(feature, std::bit_cast<double>(storedWord(record.Value)));
         break;
     }
     default:
-        info->SetStr(feature,
-                     std::string(reinterpret_cast<const char*>(record.Value), record.Size));
+        info->SetStr(feature, record.Value);
         break;
     }
 }
@@ -207,7 +174,7 @@ void RegisterDIBFeature(const std::string& className, TDIBFeatureFactory create)
 const TDIBFeatureClass* FindDIBFeature(std::string_view className) {
     const auto& classes = featureClasses();
     for (auto it = classes.rbegin(); it != classes.rend(); ++it)
-        if (sameName(it->ClassName, className)) return &*it;
+        if (runtime::SameText(it->ClassName, className)) return &*it;
     return nullptr;
 }
 
@@ -431,45 +398,46 @@ void TDIBFeatureItem::SetFeatureClassName(const std::string& name) {
 
 std::vector<std::uint8_t> TDIBFeatureItem::DIBFeatureParameters() const {
     if (feature_ == nullptr) return {};
-    Writer w;
-    w.bytes(kSignature, sizeof kSignature);
+    runtime::TMemoryStream stream, records;
+    runtime::TBinaryWriter out(stream), record(records);
+    out.WriteBuffer(kSignature, sizeof kSignature);
     const std::string name = className_.substr(0, 255);
-    w.u16(static_cast<std::uint16_t>(name.size()));
-    w.bytes(name.data(), name.size());
+    out.WriteUInt16(static_cast<std::uint16_t>(name.size()));
+    out.WriteText(name);
 
     const TDIBFeatureClass* type = FindDIBFeature(className_);
     const std::unique_ptr<TDIBFeature> fresh = type != nullptr ? type->Create(nullptr) : nullptr;
-    Writer records;
     std::uint16_t count = 0;
     for (const TPropInfo* info : featureProperties(*feature_)) {
         if (info->Name.empty() || info->Name.size() > 255 || count == 0xFFFF) continue;
-        Writer value;
+        runtime::TMemoryStream value;
+        runtime::TBinaryWriter valueOut(value);
         const StoredKind kind = storedKind(*info);
         bool same = fresh != nullptr;
         if (kind == skFloat) {
             const long double v = info->GetFloat(*feature_);
             same = same && info->GetFloat(*fresh) == v;
-            value.u64(std::bit_cast<std::uint64_t>(static_cast<double>(v)));
+            valueOut.WriteUInt64(std::bit_cast<std::uint64_t>(static_cast<double>(v)));
         } else if (kind == skText) {
             const std::string v = info->GetStr(*feature_);
             same = same && info->GetStr(*fresh) == v;
-            value.bytes(v.data(), v.size());
+            valueOut.WriteText(v);
         } else {
             const std::int64_t v = info->GetOrd(*feature_);
             same = same && info->GetOrd(*fresh) == v;
-            value.u64(static_cast<std::uint64_t>(v));
+            valueOut.WriteUInt64(static_cast<std::uint64_t>(v));
         }
         if (same) continue;
-        records.u8(static_cast<std::uint8_t>(info->Name.size()));
-        records.bytes(info->Name.data(), info->Name.size());
-        records.u8(kind);
-        records.u32(static_cast<std::uint32_t>(value.out.size()));
-        records.bytes(value.out.data(), value.out.size());
+        record.WriteUInt8(static_cast<std::uint8_t>(info->Name.size()));
+        record.WriteText(info->Name);
+        record.WriteUInt8(kind);
+        record.WriteUInt32(static_cast<std::uint32_t>(value.MemorySize()));
+        record.WriteBuffer(value.Memory(), value.MemorySize());
         ++count;
     }
-    w.u16(count);
-    w.bytes(records.out.data(), records.out.size());
-    return std::move(w.out);
+    out.WriteUInt16(count);
+    out.WriteBuffer(records.Memory(), records.MemorySize());
+    return {stream.Memory(), stream.Memory() + stream.MemorySize()};
 }
 
 void TDIBFeatureItem::SetDIBFeatureParameters(std::vector<std::uint8_t> bytes) {
@@ -488,29 +456,17 @@ void TDIBFeatureItem::ApplyStoredParameters() {
 
 void TDIBFeatureItem::LoadFeatureParameters(const std::uint8_t* data, std::size_t size) {
     // Everything is checked before anything changes: damaged bytes leave the item as it was.
-    Reader r(data, data != nullptr ? size : 0);
-    if (std::memcmp(r.take(sizeof kSignature), kSignature, sizeof kSignature) != 0)
-        throw EFeatureError(kDamaged);
-    const auto nameLength = static_cast<std::size_t>(r.little(2));
-    // The writer names a feature or writes nothing: an empty name is never stored.
-    if (nameLength == 0 || nameLength > 255) throw EFeatureError(kDamaged);
-    const std::string name = r.text(nameLength);
-    const auto count = static_cast<std::size_t>(r.little(2));
-    std::vector<StoredRecord> records;
-    for (std::size_t i = 0; i < count; ++i) {
-        StoredRecord record;
-        const auto length = static_cast<std::size_t>(r.little(1));
-        if (length == 0) throw EFeatureError(kDamaged);
-        record.Name = r.text(length);
-        record.Kind = static_cast<std::uint8_t>(r.little(1));
-        record.Size = static_cast<std::size_t>(r.little(4));
-        record.Value = r.take(record.Size);
-        records.push_back(std::move(record));
+    runtime::TReadOnlyMemoryStream stream(data, data != nullptr ? size : 0);
+    runtime::TBinaryReader in(stream);
+    StoredParameters stored;
+    try {
+        stored = readParameters(in);
+    } catch (const runtime::EReadError&) {
+        throw EFeatureError(kDamaged); // bytes end inside a record
     }
-    if (!r.done()) throw EFeatureError(kDamaged);
-    SetFeatureClassName(name);
+    SetFeatureClassName(stored.ClassName);
     if (feature_ == nullptr) return;
-    for (const StoredRecord& record : records)
+    for (const StoredParameters::Record& record : stored.Records)
         applyRecord(*feature_, record);
 }
 

@@ -87,6 +87,7 @@ void TFontProperty::Assign(const runtime::TPersistent* source) {
 TCustomDIBGlyphButton::TCustomDIBGlyphButton(runtime::TComponent* owner)
     : TAbstractDIBButton(owner) {
     registerGlyphButtonClasses();
+    StoreAutoSize(true);
     glyph_ = CreateImageLink();
     auto repaint = [this](runtime::TPersistent*) { Invalidate(); };
     for (auto* offset :
@@ -113,9 +114,8 @@ void TCustomDIBGlyphButton::SetNumGlyphs(int value) {
     AdjustSize();
 }
 
-void TCustomDIBGlyphButton::SetAutoSize(bool value) {
-    autoSize_ = value;
-    AdjustSize();
+bool TCustomDIBGlyphButton::CanAutoSize(int& width, int& height) {
+    return FrameSize(*glyph_, numGlyphs_, width, height);
 }
 
 void TCustomDIBGlyphButton::SetCaptionOffsetEnabled(const TPointProperty& value) {
@@ -169,31 +169,6 @@ int TCustomDIBGlyphButton::FrameIndex() const {
     const int state = State();
     if (numGlyphs_ >= state + 1) return state;
     return state == bsDown ? 1 : 0;
-}
-
-bool TCustomDIBGlyphButton::CanAutoSize(int& width, int& height) {
-    TAbstractSuperDIB* image = nullptr;
-    if (!glyph_->GetImage(image)) return false;
-    width = image->Width() / numGlyphs_;
-    height = image->Height();
-    return true;
-}
-
-void TCustomDIBGlyphButton::AdjustSize() {
-    int width = 0, height = 0;
-    if (!autoSize_ || HasState(runtime::csLoading) || !CanAutoSize(width, height)) return;
-    SetBounds(Left(), Top(), width, height);
-}
-
-void TCustomDIBGlyphButton::Loaded() {
-    TAbstractDIBButton::Loaded();
-    AdjustSize();
-}
-
-void TCustomDIBGlyphButton::ImageChanged(int index, TDIBImageChange kind) {
-    TAbstractDIBButton::ImageChanged(index, kind);
-    AdjustSize();
-    Invalidate();
 }
 
 void TCustomDIBGlyphButton::Paint() {

@@ -50,9 +50,6 @@ public:
     int NumGlyphs() const { return numGlyphs_; }
     /// 2..5; another value raises EDIBGlyphButtonError and changes nothing. No repaint.
     void SetNumGlyphs(int value);
-    /// Width of one frame and height of the strip (on by default).
-    bool AutoSize() const { return autoSize_; }
-    void SetAutoSize(bool value);
 
     // Caption offsets per state; setting one copies X and Y, and every change repaints.
     TPointProperty& CaptionOffsetEnabled() { return *offsetEnabled_; }
@@ -78,14 +75,11 @@ public:
 
     /// The frame of the strip the current state shows.
     int FrameIndex() const;
-    virtual bool CanAutoSize(int& width, int& height);
-    void AdjustSize();
-
-    void Loaded() override;
+    /// One frame of the glyph strip (AutoSize is on by default).
+    bool CanAutoSize(int& width, int& height) override;
 
 protected:
     void Paint() override;
-    void ImageChanged(int index, TDIBImageChange kind) override;
 
 private:
     void paintCaption();
@@ -99,7 +93,6 @@ private:
     std::unique_ptr<TPointProperty> offsetDisabled_;
     std::unique_ptr<TFontProperty> fontDisabled_;
     std::unique_ptr<TFontProperty> font_;
-    bool autoSize_ = true;
 };
 
 /// The glyph button with its properties published and its template properties registered.

@@ -92,13 +92,12 @@ void TCustomDIBImage::SetCenter(bool value) {
 
 void TCustomDIBImage::SetStretch(bool value) {
     stretch_ = value;
-    if (value) autoSize_ = false;
+    if (value) StoreAutoSize(false);
     Invalidate();
 }
 
 void TCustomDIBImage::SetAutoSize(bool value) {
-    autoSize_ = value;
-    AdjustSize();
+    TCustomDIBControl::SetAutoSize(value);
     Invalidate();
 }
 
@@ -109,24 +108,6 @@ bool TCustomDIBImage::CanAutoSize(int& width, int& height) {
     width -= width % 2;
     height -= height % 2;
     return true;
-}
-
-void TCustomDIBImage::AdjustSize() {
-    int width = 0, height = 0;
-    if (!autoSize_ || HasState(runtime::csLoading) || !CanAutoSize(width, height)) return;
-    SetBounds(Left(), Top(), width, height);
-}
-
-void TCustomDIBImage::Loaded() {
-    TCustomDIBControl::Loaded();
-    AdjustSize();
-}
-
-void TCustomDIBImage::ImageChanged(int index, TDIBImageChange kind) {
-    TCustomDIBControl::ImageChanged(index, kind);
-    AdjustSize();
-    // Also when the size stayed: the picture itself may be new.
-    Invalidate();
 }
 
 void TCustomDIBImage::Paint() {
@@ -147,7 +128,7 @@ void TCustomDIBImage::Paint() {
     ScaledBoundingSize(width, height, angle_, image->ScaleX(), image->ScaleY(), boundWidth,
                        boundHeight);
     int x = 0, y = 0;
-    if (center_ && !autoSize_) {
+    if (center_ && !AutoSize()) {
         x = Width() / 2 - boundWidth / 2;
         y = Height() / 2 - boundHeight / 2;
     }

@@ -28,17 +28,13 @@ public:
     /// Scale the image to the control's size; turns AutoSize off.
     bool Stretch() const { return stretch_; }
     void SetStretch(bool value);
-    /// The even bounding size of the scaled, rotated image (off by default).
-    bool AutoSize() const { return autoSize_; }
-    void SetAutoSize(bool value);
-
-    virtual bool CanAutoSize(int& width, int& height);
-    void AdjustSize();
-    void Loaded() override;
+    /// Repaints as well.
+    void SetAutoSize(bool value) override;
+    /// The even bounding size of the scaled, rotated image (AutoSize is off by default).
+    bool CanAutoSize(int& width, int& height) override;
 
 protected:
     void Paint() override;
-    void ImageChanged(int index, TDIBImageChange kind) override;
 
 private:
     long double angle_ = 0;
@@ -46,7 +42,6 @@ private:
     TDIBImageLink* indexMain_ = nullptr;
     long double scale_ = 100;
     bool stretch_ = false;
-    bool autoSize_ = false;
 };
 
 /// The image control with its properties published and its template properties registered.

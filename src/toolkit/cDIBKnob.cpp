@@ -1,6 +1,6 @@
 #include "toolkit/cDIBKnob.h"
 
-#include "platform/Platform.h"
+#include "runtime/Mouse.h"
 #include "runtime/Properties.h"
 #include "toolkit/cDIBFeatures.h"
 
@@ -58,11 +58,12 @@ void registerKnobClasses() {
 TCustomDIBKnob::TCustomDIBKnob(runtime::TComponent* owner) : TCustomDIBControl(owner) {
     indexMain_ = CreateImageLink();
     DIBFeaturesOf(*this);
+    StoreAutoSize(true);
 }
 
 TCustomDIBKnob::~TCustomDIBKnob() {
     // A knob freed in the middle of a drag must not leave the pointer hidden.
-    if (dragging_) platform::backend().showCursor(true);
+    if (dragging_) runtime::ShowCursor(true);
 }
 
 void TCustomDIBKnob::SetMax(int value) {
@@ -126,11 +127,6 @@ void TCustomDIBKnob::SetOrientation(TKnobOrientation value) {
     orientation_ = value == koHorizontal ? koHorizontal : koVertical;
 }
 
-void TCustomDIBKnob::SetAutoSize(bool value) {
-    autoSize_ = value;
-    AdjustSize();
-}
-
 int TCustomDIBKnob::GetFrameIndex() const {
     // At most (2^32 - 1) * (2^31 - 1): the product fits in 64 bits.
     return static_cast<int>((std::int64_t(position_) - min_) * numGlyphs_ /
@@ -138,28 +134,7 @@ int TCustomDIBKnob::GetFrameIndex() const {
 }
 
 bool TCustomDIBKnob::CanAutoSize(int& width, int& height) {
-    TAbstractSuperDIB* image = nullptr;
-    if (!indexMain_->GetImage(image)) return false;
-    width = image->Width() / numGlyphs_;
-    height = image->Height();
-    return true;
-}
-
-void TCustomDIBKnob::AdjustSize() {
-    int width = 0, height = 0;
-    if (!autoSize_ || HasState(runtime::csLoading) || !CanAutoSize(width, height)) return;
-    SetBounds(Left(), Top(), width, height);
-}
-
-void TCustomDIBKnob::Loaded() {
-    TCustomDIBControl::Loaded();
-    AdjustSize();
-}
-
-void TCustomDIBKnob::ImageChanged(int index, TDIBImageChange kind) {
-    TCustomDIBControl::ImageChanged(index, kind);
-    AdjustSize();
-    Invalidate();
+    return FrameSize(*indexMain_, numGlyphs_, width, height);
 }
 
 void TCustomDIBKnob::Paint() {
@@ -175,14 +150,14 @@ void TCustomDIBKnob::Paint() {
 
 void TCustomDIBKnob::StartKnobDrag() {
     dragging_ = true;
-    platform::backend().cursorPos(dragStart_.X, dragStart_.Y);
-    platform::backend().showCursor(false);
+    dragStart_ = runtime::CursorPos();
+    runtime::ShowCursor(false);
 }
 
 void TCustomDIBKnob::EndKnobDrag() {
     dragging_ = false;
-    platform::backend().setCursorPos(dragStart_.X, dragStart_.Y);
-    platform::backend().showCursor(true);
+    runtime::SetCursorPos(dragStart_);
+    runtime::ShowCursor(true);
 }
 
 void TCustomDIBKnob::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
@@ -193,15 +168,13 @@ void TCustomDIBKnob::MouseDown(TMouseButton button, TShiftState shift, int x, in
 void TCustomDIBKnob::MouseMove(TShiftState shift, int x, int y) {
     TCustomDIBControl::MouseMove(shift, x, y);
     if (!dragging_) return;
-    platform::Backend& system = platform::backend();
-    runtime::TPoint p;
-    system.cursorPos(p.X, p.Y);
+    const runtime::TPoint p = runtime::CursorPos();
     const std::int64_t d = orientation_ == koVertical ? std::int64_t(dragStart_.Y) - p.Y
                                                       : std::int64_t(p.X) - dragStart_.X;
     if (d == 0) return;
     const int step = useFineTune_ && (shift & runtime::ssShift) == 0 ? pageSize_ : smallChange_;
     SetPosition(clampToInt(position_ + d * step));
-    system.setCursorPos(dragStart_.X, dragStart_.Y);
+    runtime::SetCursorPos(dragStart_);
 }
 
 void TCustomDIBKnob::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {

@@ -61,19 +61,12 @@ public:
     /// A pixel of drag is a PageSize step, and a SmallChange step with Shift held.
     bool UseFineTune() const { return useFineTune_; }
     void SetUseFineTune(bool value) { useFineTune_ = value; }
-    /// Width of one frame and height of the strip (on by default).
-    bool AutoSize() const { return autoSize_; }
-    void SetAutoSize(bool value);
 
     bool Dragging() const { return dragging_; }
     /// The frame Paint shows: (Position - Min) * NumGlyphs div (Max - Min + 1).
     virtual int GetFrameIndex() const;
-    /// The size auto size gives (one frame of the strip); false without an image.
-    virtual bool CanAutoSize(int& width, int& height);
-    /// Sizes the control by CanAutoSize when AutoSize is on.
-    void AdjustSize();
-
-    void Loaded() override;
+    /// One frame of the strip (AutoSize is on by default).
+    bool CanAutoSize(int& width, int& height) override;
 
     runtime::TNotifyEvent OnChange;
 
@@ -82,7 +75,6 @@ protected:
     virtual void EndKnobDrag();
 
     void Paint() override;
-    void ImageChanged(int index, TDIBImageChange kind) override;
     void MouseDown(runtime::TMouseButton button, runtime::TShiftState shift, int x, int y) override;
     void MouseMove(runtime::TShiftState shift, int x, int y) override;
     void MouseUp(runtime::TMouseButton button, runtime::TShiftState shift, int x, int y) override;
@@ -104,7 +96,6 @@ private:
     bool loopLastFrame_ = false;
     TKnobOrientation orientation_ = koVertical;
     bool useFineTune_ = false;
-    bool autoSize_ = true;
 };
 
 /// The knob with its properties published and its template properties registered.

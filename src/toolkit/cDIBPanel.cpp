@@ -1,17 +1,21 @@
 #include "toolkit/cDIBPanel.h"
 
-#include "platform/Platform.h"
 #include "runtime/Forms.h"
+#include "runtime/Mouse.h"
 #include "runtime/Properties.h"
+#include "runtime/ScopedFlag.h"
 #include "toolkit/cDIBBorder.h"
 #include "toolkit/cDIBControl.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <mutex>
+#include <thread>
 
 namespace toolkit {
 
-using namespace platform::messages;
+using namespace runtime::messages;
 using runtime::TMessage;
 
 namespace {
@@ -90,9 +94,36 @@ TDIBPaletteComponent::TDIBPaletteComponent(runtime::TComponent* owner) : TCompon
             if (container->Palette() == nullptr) container->SetPalette(this);
 }
 
+/// The control buffers of the containers of one thread. A control paints into one and its
+/// container blends it into the back buffer at once, so the containers of a thread (the editor
+/// windows of several plug-in instances) take turns with one set; each further window then costs
+/// no buffers. Threads keep sets of their own: hosts may run windows on several threads.
+struct TDIBControlBuffers {
+    std::vector<std::unique_ptr<TWinDIB>> buffers;
+};
+
+namespace {
+
+std::shared_ptr<TDIBControlBuffers> controlBuffersOfThisThread() {
+    // A registry rather than a thread_local: a container may go on another thread than the one
+    // that made it, and the set must go with its last container, wherever that is.
+    static std::mutex mutex;
+    static std::map<std::thread::id, std::weak_ptr<TDIBControlBuffers>> sets;
+    const std::lock_guard<std::mutex> lock(mutex);
+    std::erase_if(sets, [](const auto& entry) { return entry.second.expired(); });
+    std::weak_ptr<TDIBControlBuffers>& slot = sets[std::this_thread::get_id()];
+    if (auto held = slot.lock()) return held;
+    auto made = std::make_shared<TDIBControlBuffers>();
+    made->buffers.push_back(std::make_unique<TWinDIB>());
+    slot = made;
+    return made;
+}
+
+} // namespace
+
 TCustomDIBContainer::TCustomDIBContainer(runtime::TComponent* owner)
-    : TCustomPanel(owner), backBuffer_(std::make_unique<TWinDIB>()), controlBuffers_(1) {
-    controlBuffers_[0] = std::make_unique<TWinDIB>();
+    : TCustomPanel(owner), backBuffer_(std::make_unique<TWinDIB>()),
+      controlBuffers_(controlBuffersOfThisThread()) {
     registerContainerClasses();
     SetDoubleBuffered(true);
 }
@@ -262,39 +293,43 @@ void TCustomDIBContainer::paintControls() {
     }
 }
 
+TWinDIB& TCustomDIBContainer::ControlBuffer() {
+    return *controlBuffers_->buffers[lastBuffer_];
+}
+
 TWinDIB& TCustomDIBContainer::controlBufferFor(int width, int height) {
     constexpr std::size_t kMaxBuffers = 32;
     width = std::max(width, 1);
     height = std::max(height, 1);
-    for (std::size_t i = 0; i < controlBuffers_.size(); ++i) {
-        TWinDIB& b = *controlBuffers_[i];
+    std::vector<std::unique_ptr<TWinDIB>>& buffers = controlBuffers_->buffers;
+    for (std::size_t i = 0; i < buffers.size(); ++i) {
+        TWinDIB& b = *buffers[i];
         if (b.Width() == width && b.Height() == height && b.HasPixels()) {
             lastBuffer_ = i;
             return b;
         }
     }
-    if (!controlBuffers_.back()->HasPixels() || controlBuffers_.size() >= kMaxBuffers) {
-        lastBuffer_ = controlBuffers_.size() - 1;
+    if (!buffers.back()->HasPixels() || buffers.size() >= kMaxBuffers) {
+        lastBuffer_ = buffers.size() - 1;
     } else {
-        controlBuffers_.push_back(std::make_unique<TWinDIB>());
-        lastBuffer_ = controlBuffers_.size() - 1;
+        buffers.push_back(std::make_unique<TWinDIB>());
+        lastBuffer_ = buffers.size() - 1;
     }
-    controlBuffers_[lastBuffer_]->SetSize(width, height);
-    return *controlBuffers_[lastBuffer_];
+    buffers[lastBuffer_]->SetSize(width, height);
+    return *buffers[lastBuffer_];
 }
 
 void TCustomDIBContainer::presentUpdateRect() {
     const TRect r = presentRect_;
-    platform::Backend& system = platform::backend();
-    if (system.displayBitsPerPixel() == 8 && !HasState(runtime::csDesigning) &&
-        palette_ != nullptr && palette_->Palette.Lookup.size() == 262144) {
+    if (DisplayBitsPerPixel() == 8 && !HasState(runtime::csDesigning) && palette_ != nullptr &&
+        palette_->Palette.Lookup.size() == 262144) {
         // The same conversion Render8Bit makes, sent to the window instead of a device.
         const auto indices = backBuffer_->ConvertTo8Bit(palette_->Palette, r.Left, r.Top,
                                                         r.Right - r.Left, r.Bottom - r.Top);
         const std::size_t colours = std::min<std::size_t>(palette_->Palette.Entries.size(), 235);
         if (!indices.empty())
-            system.blit8BitToWindow(Handle(), r, indices.data(), palette_->Palette.Entries.data(),
-                                    static_cast<int>(colours));
+            Blit8BitToWindow(r, indices.data(), palette_->Palette.Entries.data(),
+                             static_cast<int>(colours));
         return;
     }
     BlitToWindow(r, backBuffer_->Canvas().Surface(), r.Left, r.Top);
@@ -324,14 +359,13 @@ void TCustomDIBContainer::WndProc(TMessage& message) {
 void TCustomDIBContainer::routeCapturedRelease() {
     runtime::TControl* captured = runtime::GetCaptureControl();
     if (captured == nullptr || captured == this || !ContainsControl(captured)) return;
-    int x = 0, y = 0;
-    platform::backend().cursorPos(x, y);
+    const runtime::TPoint pointer = runtime::CursorPos();
     const runtime::TPoint topLeft = captured->ClientToScreen({0, 0});
     const TRect screen{topLeft.X, topLeft.Y, topLeft.X + captured->Width(),
                        topLeft.Y + captured->Height()};
-    if (screen.Contains(x, y)) return;
+    if (screen.Contains(pointer.X, pointer.Y)) return;
     captured->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<std::intptr_t>(captured));
-    runtime::TControl* under = runtime::FindDragTarget({x, y}, false);
+    runtime::TControl* under = runtime::FindDragTarget(pointer, false);
     if (under == nullptr || under == captured) return;
     // The runtime's pointer tracking may have entered it already while the drag went on.
     if (auto* dib = dynamic_cast<TCustomDIBControl*>(under); dib != nullptr && dib->Hot()) return;
@@ -350,18 +384,12 @@ void TCustomDIBContainer::WMSetCursor(TMessage& message) {
 
 void TCustomDIBContainer::SetActiveControl(TCustomDIBControl* control) {
     if (settingActive_) return;
-    settingActive_ = true;
-    try {
-        TCustomDIBControl* old = activeControl_;
-        if (old != nullptr && old != control) old->Perform(WM_KILLFOCUS);
-        activeControl_ = control;
-        if (control != nullptr) control->Perform(WM_SETFOCUS);
-        if (OnActiveControlChange) OnActiveControlChange(this);
-    } catch (...) {
-        settingActive_ = false;
-        throw;
-    }
-    settingActive_ = false;
+    const runtime::TScopedFlag setting(settingActive_);
+    TCustomDIBControl* old = activeControl_;
+    if (old != nullptr && old != control) old->Perform(WM_KILLFOCUS);
+    activeControl_ = control;
+    if (control != nullptr) control->Perform(WM_SETFOCUS);
+    if (OnActiveControlChange) OnActiveControlChange(this);
 }
 
 void TCustomDIBContainer::CMEnter(TMessage& message) {
@@ -485,17 +513,10 @@ bool TCustomDIBContainer::routeKeyToActive(TMessage& message) {
 }
 
 bool TCustomDIBContainer::tabKey(bool backwards) {
-    tabbing_ = true;
+    const runtime::TScopedFlag tabbing(tabbing_);
     bool wrapped = false;
-    TCustomDIBControl* next = nullptr;
-    try {
-        next = FindNextDIBControl(activeControl_, !backwards, wrapped);
-        SetActiveControl(next);
-    } catch (...) {
-        tabbing_ = false;
-        throw;
-    }
-    tabbing_ = false;
+    TCustomDIBControl* next = FindNextDIBControl(activeControl_, !backwards, wrapped);
+    SetActiveControl(next);
     return next != nullptr && !wrapped;
 }
 

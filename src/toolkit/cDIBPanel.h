@@ -1,8 +1,9 @@
 #pragma once
 // The container window of the toolkit's windowless controls. It owns a back buffer of its size
-// and one control buffer shared by all controls. A paint fills the damaged part of the back
-// buffer with Color, composes every control that meets it in creation order (the first at the
-// bottom), draws the border, and sends the damaged rectangle to the screen in one blit.
+// and shares control buffers with the other containers of its thread. A paint fills the damaged
+// part of the back buffer with Color, composes every control that meets it in creation order (the
+// first at the bottom), draws the border, and sends the damaged rectangle to the screen in one
+// blit.
 
 #include "runtime/Components.h"
 #include "runtime/Controls.h"
@@ -40,8 +41,9 @@ public:
     TWinDIB& BackBuffer() { return *backBuffer_; }
     /// The buffer the last control painted into (each paints into one of its own size). One
     /// buffer is kept per control size, up to a bound, so that painting allocates nothing once
-    /// every size has been seen; past the bound the last buffer is resized as needed.
-    TWinDIB& ControlBuffer() { return *controlBuffers_[lastBuffer_]; }
+    /// every size has been seen; past the bound the last buffer is resized as needed. The
+    /// containers of a thread share the buffers: another container's paint may reuse this one.
+    TWinDIB& ControlBuffer();
 
     /// The windowless control with the keyboard focus, or null.
     TCustomDIBControl* ActiveControl() const { return activeControl_; }
@@ -124,7 +126,7 @@ private:
     std::unique_ptr<TWinDIB> backBuffer_;
     TWinDIB& controlBufferFor(int width, int height);
 
-    std::vector<std::unique_ptr<TWinDIB>> controlBuffers_;
+    std::shared_ptr<struct TDIBControlBuffers> controlBuffers_;
     std::size_t lastBuffer_ = 0;
     TRect updateRect_;
     TRect presentRect_;

@@ -1,7 +1,7 @@
 // Window regions from a surface's alpha or colour, and output to 8-bit devices.
 #include "toolkit/cDIBKernels.h"
 
-#include "platform/Platform.h"
+#include "runtime/Canvas.h"
 
 #include <algorithm>
 
@@ -15,15 +15,15 @@ bool TDIBRegion::Contains(std::int32_t x, std::int32_t y) const {
 }
 
 TDIBRegionHandle::TDIBRegionHandle(const TDIBRegion& region) {
-    handle_ = platform::createRegion(region.Rects.data(), region.Rects.size());
+    handle_ = runtime::CreateRegion(region.Rects.data(), region.Rects.size());
 }
 
 TDIBRegionHandle::~TDIBRegionHandle() {
-    platform::destroyRegion(handle_);
+    runtime::DestroyRegion(handle_);
 }
 
 bool TDIBRegionHandle::Contains(std::int32_t x, std::int32_t y) const {
-    return platform::regionContains(handle_, x, y);
+    return runtime::RegionContains(handle_, x, y);
 }
 
 namespace {
@@ -85,15 +85,15 @@ void TAbstractSuperDIB::Render8Bit(void* deviceContext, int x, int y, const TDIB
                                    int srcX, int srcY, int width, int height) {
     if (palette.Lookup.size() != 262144)
         throw EDIBError("Render8Bit can only be used with a palette containing a lookup table");
-    if (platform::deviceBitsPerPixel(deviceContext) != 8)
+    if (runtime::DeviceBitsPerPixel(deviceContext) != 8)
         throw EDIBError("Render8Bit can only be used to blit to an 8 bit DC");
     width = std::clamp(width, 0, kMaxSide);
     height = std::clamp(height, 0, kMaxSide);
     const auto indices = ConvertTo8Bit(palette, srcX, srcY, width, height);
     if (indices.empty()) return;
     const std::size_t colours = std::min<std::size_t>(palette.Entries.size(), 235);
-    platform::blit8Bit(deviceContext, x, y, width, height, indices.data(), palette.Entries.data(),
-                       static_cast<int>(colours));
+    runtime::Blit8Bit(deviceContext, x, y, width, height, indices.data(), palette.Entries.data(),
+                      static_cast<int>(colours));
 }
 
 } // namespace toolkit

@@ -1,29 +1,49 @@
 // The two kinds of surface: pixels in plain memory, and pixels the system can draw on.
 #include "toolkit/cDIBKernels.h"
 
-#include "platform/Platform.h"
+#include "runtime/Canvas.h"
 
+#include <limits>
 #include <memory>
+#include <new>
 
 namespace toolkit {
 
 using namespace dib;
+
+namespace {
+
+// From here on a block comes from the system. glibc's heap raises its mapping threshold to the
+// size of the last big block freed, so later big blocks would stay resident after they go.
+constexpr std::size_t kSystemBlockFrom = std::size_t(64) * 1024;
+
+} // namespace
+
+TDIBPixelBlock::TDIBPixelBlock(std::size_t pixelBytes) : pixelBytes_(pixelBytes) {
+    if (pixelBytes > std::numeric_limits<std::size_t>::max() - kRecordRoom) throw std::bad_alloc();
+    const std::size_t bytes = pixelBytes + kRecordRoom;
+    if (bytes >= kSystemBlockFrom)
+        system_ = static_cast<std::uint8_t*>(runtime::AllocateLargeBlock(bytes));
+    if (system_ == nullptr) heap_ = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
+}
+
+TDIBPixelBlock::~TDIBPixelBlock() {
+    runtime::ReleaseLargeBlock(system_, pixelBytes_ + kRecordRoom);
+}
 
 TCustomMemoryDIB::~TCustomMemoryDIB() {
     releasePixels();
 }
 
 std::uint8_t* TCustomMemoryDIB::AllocPixels(int width, int height) {
-    buffer_ = runtime::AllocateOrRaise<EDIBError>(
+    block_ = runtime::AllocateOrRaise<EDIBError>(
         [=] { return sizeMessage(width, height); },
-        [=] {
-            return std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t(width) * height * 4);
-        });
-    return buffer_.get();
+        [=] { return std::make_unique<TDIBPixelBlock>(std::size_t(width) * height * 4); });
+    return block_->Pixels();
 }
 
 void TCustomMemoryDIB::FreePixels(std::uint8_t*) {
-    buffer_.reset();
+    block_.reset();
 }
 
 void TCustomMemoryDIB::Assign(const runtime::TPersistent* source) {
@@ -59,20 +79,20 @@ TCustomWinDIB::~TCustomWinDIB() {
 std::uint8_t* TCustomWinDIB::AllocPixels(int width, int height) {
     std::uint8_t* pixels = nullptr;
     std::string error;
-    surface_ = platform::createPixelSurface(width, height, &pixels, error);
+    surface_ = runtime::CreatePixelSurface(width, height, &pixels, error);
     if (surface_ == nullptr) throw EDIBError(error);
     canvas_.SetSurface(surface_);
     return pixels;
 }
 
 void TCustomWinDIB::FreePixels(std::uint8_t*) {
-    platform::destroyPixelSurface(surface_);
+    runtime::DestroyPixelSurface(surface_);
     surface_ = nullptr;
     canvas_.SetSurface(nullptr);
 }
 
 void* TCustomWinDIB::Handle() const {
-    return platform::pixelSurfaceDC(surface_);
+    return runtime::PixelSurfaceDC(surface_);
 }
 
 } // namespace toolkit

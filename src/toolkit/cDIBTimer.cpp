@@ -29,15 +29,13 @@ void TDIBTimer::SetOnTimer(runtime::TNotifyEvent handler) {
 }
 
 void TDIBTimer::Stop() {
-    platform::backend().stopTimer(timer_);
-    timer_ = 0;
+    timer_.Stop();
 }
 
 void TDIBTimer::Restart() {
     Stop();
     if (interval_ == 0 || !enabled_ || !onTimer_) return;
-    timer_ = platform::backend().startTimer(interval_, [this] { Timer(); });
-    if (timer_ == 0) {
+    if (!timer_.Start(interval_, [this] { Timer(); })) {
         enabled_ = false;
         throw runtime::EOutOfResources("Not enough timers available");
     }

@@ -2,9 +2,9 @@
 // The toolkit's interval timer: starts disabled and holds a system timer only while it runs,
 // that is exactly while it is enabled, has a non-zero interval and a handler.
 
-#include "platform/Platform.h"
 #include "runtime/Components.h"
 #include "runtime/Events.h"
+#include "runtime/Timer.h"
 
 #include <cstdint>
 
@@ -26,7 +26,7 @@ public:
     void SetOnTimer(runtime::TNotifyEvent handler);
 
     /// True while a system timer is held.
-    bool Running() const { return timer_ != 0; }
+    bool Running() const { return timer_.Running(); }
 
 protected:
     /// One tick: OnTimer with this timer as sender; errors go to the application's handler.
@@ -37,7 +37,7 @@ private:
     void Stop();
 
     std::uint32_t interval_ = 1000;
-    platform::TimerId timer_ = 0;
+    runtime::TSystemTimer timer_;
     runtime::TNotifyEvent onTimer_;
     bool enabled_ = false;
 };

@@ -12,6 +12,18 @@
 #define VSTCALLBACK
 #endif
 
+// What makes an entry function (`main`, `VSTPluginMain`) an export of the library: on Windows
+// the .def file beside the entry names them; elsewhere every other symbol is hidden. C++
+// reserves the name main for the program, so that entry gets another C++ name and the
+// assembler name "main" (the .def file maps the same on Windows).
+#if defined(_WIN32)
+#define WADLING_EXPORT
+#define WADLING_MAIN_NAME
+#else
+#define WADLING_EXPORT __attribute__((visibility("default")))
+#define WADLING_MAIN_NAME __asm__("main")
+#endif
+
 /// Packs a four-character code, first character in the most significant byte ("VstP").
 constexpr int32_t fourCharCode(const char (&code)[5]) {
     return static_cast<int32_t>((static_cast<uint32_t>(static_cast<unsigned char>(code[0])) << 24) |

@@ -20,6 +20,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <random>
 #include <stdexcept>
@@ -29,18 +30,11 @@
 #include <utility>
 #include <vector>
 
+#include "LinkedPlugin.h"
 #include "MidiEventList.h"
 #include "UserSettings.h"
-#include "editor/APluginEditor.h"
-#include "editor/uEditor.h"
-#include "host/VstHost.h"
-#include "platform/headless/Headless.h"
 
 namespace {
-
-AEffect* VSTCALLBACK linkedEntry(audioMasterCallback audioMaster) {
-    return vstPluginEntry(audioMaster, &createPluginWithEditor);
-}
 
 /// `full` scaled by WADLING_TORTURE_EDITOR_SCALE percent, at least `least`.
 int scaled(int full, int least = 1) {
@@ -210,15 +204,15 @@ protected:
     }
 
     host::PluginInstance& create() {
-        plugins.push_back(std::make_unique<host::PluginInstance>(&linkedEntry, host));
+        plugins.push_back(std::make_unique<host::PluginInstance>(&testsupport::linkedEntry, host));
         return *plugins.back();
     }
 
     static APlugin& object(host::PluginInstance& plugin) {
-        return *static_cast<APlugin*>(static_cast<AudioEffect*>(plugin.effect()->object));
+        return testsupport::pluginObject(plugin);
     }
     static APluginEditor& wrapper(host::PluginInstance& plugin) {
-        return *object(plugin).pluginEditor();
+        return *pluginEditor(object(plugin));
     }
     /// The open window of `plugin`; the test stops when there is none.
     static TPluginEditorWindow& window(host::PluginInstance& plugin) {
@@ -466,7 +460,8 @@ TEST_F(TortureEditor, TwoAndEightInstancesWithEditorsOpenClosedInRandomOrder) {
 
 // Opens with changing and missing parents, surplus closes, idles and size queries in random
 // order. The window exists exactly while the opens outnumber the closes, stays in the parent
-// of the open that made it, and effClose frees it at any count.
+// of the open that made it (an open naming another parent or none answers 1 and changes
+// nothing but the count), and effClose frees it at any count.
 TEST_F(TortureEditor, EditorOpcodesInRandomOrderKeepOneWindowWhileOpensOutnumberCloses) {
     std::mt19937 random(23);
     const int steps = scaled(800, 200);
@@ -519,6 +514,8 @@ TEST_F(TortureEditor, EditorOpcodesInRandomOrderKeepOneWindowWhileOpensOutnumber
             }
             }
             ASSERT_EQ(headless.windows().empty(), count == 0) << where;
+            // The wrapper names the parent its window is in, whatever later opens asked for.
+            ASSERT_EQ(wrapper(plugin).parentWindow, count > 0 ? parent : nullptr) << where;
             if (count > 0) {
                 ASSERT_EQ(windowsIn(parent), 1u) << where;
             }
@@ -575,6 +572,91 @@ TEST_F(TortureEditor, MidiLearnFromTheMenuWhileControllersArriveOnTheAudioThread
     tick(2);
     EXPECT_EQ(w.Duck2->Top(), 22);
     EXPECT_FALSE(host.calls(audioMasterAutomate).empty());
+}
+
+// Hosts that give each instance's editor a user-interface thread of its own. The runtime keeps
+// one window registry, one backend and one timer list for the process, which one thread may use
+// at a time: every call here that reaches a window (effEditOpen, effEditIdle, effEditClose, the
+// clock) takes one lock, as if the threads took turns. What runs unlocked is what may overlap:
+// instances made and closed on every thread (each keeps the pictures that every window shares,
+// and lets go of them when closed), and a thread that sets parameters of every instance.
+// ThreadSanitizer watches the sharing: its counts, the process-wide cache, and pixels painted on
+// one thread while another lets go of them.
+TEST_F(TortureEditor, EditorsOnSeveralThreadsOpenAndCloseWhileAnotherThreadSetsParameters) {
+    constexpr int kThreads = 4;
+    const int rounds = scaled(12, 3);
+    for (int t = 0; t < kThreads; ++t)
+        create().dispatch(effMainsChanged, 0, 1);
+    std::mutex ui;
+    std::atomic<bool> done{false};
+    std::array<std::array<std::atomic<float>, param::Count>, kThreads> last{};
+    std::thread automation([&] {
+        std::mt19937 random(41);
+        std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+        // Every index once first, so that each has a last value.
+        for (int step = 0; step < param::Count || !done.load(); ++step) {
+            for (int t = 0; t < kThreads; ++t) {
+                const auto index = step < param::Count ? step : int32_t(random() % param::Count);
+                const float value = unit(random);
+                plugins[size_t(t)]->setParameter(index, value);
+                last[size_t(t)][size_t(index)].store(value);
+            }
+            pause(1);
+        }
+    });
+    std::atomic<int> refused{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            host::PluginInstance& mine = *plugins[size_t(t)];
+            std::array<int, 2> parents{};
+            for (int round = 0; round < rounds; ++round) {
+                auto extra =
+                    std::make_unique<host::PluginInstance>(&testsupport::linkedEntry, host);
+                {
+                    const std::lock_guard<std::mutex> lock(ui);
+                    if (mine.dispatch(effEditOpen, 0, 0, &parents[0]) != 1) ++refused;
+                    if (extra->dispatch(effEditOpen, 0, 0, &parents[1]) != 1) ++refused;
+                    headless.paintWaiting();
+                    mine.dispatch(effEditIdle);
+                }
+                pause(1);
+                {
+                    const std::lock_guard<std::mutex> lock(ui);
+                    headless.advanceClock(100);
+                    headless.paintWaiting();
+                    host::PluginInstance& first = round % 2 == 0 ? mine : *extra;
+                    host::PluginInstance& second = round % 2 == 0 ? *extra : mine;
+                    first.dispatch(effEditClose);
+                    second.dispatch(effEditClose);
+                }
+                extra.reset(); // effClose, unlocked: its editor is closed
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    done.store(true);
+    automation.join();
+    EXPECT_EQ(refused.load(), 0);
+    EXPECT_TRUE(headless.windows().empty());
+
+    // Every instance's editor shows its own last values, and all read the one set of pictures.
+    for (int t = 0; t < kThreads; ++t)
+        ASSERT_EQ(plugins[size_t(t)]->dispatch(effEditOpen, 0, 0, &hostWindows[size_t(t)]), 1);
+    tick(2);
+    const std::uint8_t* strip = nullptr;
+    for (int t = 0; t < kThreads; ++t) {
+        host::PluginInstance& plugin = *plugins[size_t(t)];
+        std::array<float, param::Count> expected{};
+        for (int32_t i = 0; i < param::Count; ++i)
+            expected[size_t(i)] = last[size_t(t)][size_t(i)].load();
+        EXPECT_EQ(values(plugin), expected) << "instance " << t;
+        EXPECT_EQ(shownBy(window(plugin)), expectedShown(expected)) << "instance " << t;
+        const toolkit::TMemoryDIB& item = window(plugin).DIBImageList1->DIBImages().Items(0)->DIB();
+        EXPECT_TRUE(item.PixelsShared()) << "instance " << t;
+        if (strip == nullptr) strip = item.Bits();
+        EXPECT_EQ(item.Bits(), strip) << "instance " << t;
+    }
 }
 
 } // namespace

@@ -2,10 +2,7 @@
 // The plug-in linked into the test, created through its entry with a recording host, its editor
 // opened inside a pretend host window on the headless backend (screen = window coordinates).
 
-#include "editor/APluginEditor.h"
-#include "editor/uEditor.h"
-#include "host/VstHost.h"
-#include "platform/headless/Headless.h"
+#include "LinkedPlugin.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +11,11 @@
 
 namespace editortest {
 
-inline AEffect* VSTCALLBACK linkedEntry(audioMasterCallback audioMaster) {
-    return vstPluginEntry(audioMaster, &createPluginWithEditor);
-}
-
 class EditorTest : public ::testing::Test {
 protected:
     void SetUp() override {
         headless.setForeignParentOrigin(0, 0);
-        plugin = std::make_unique<host::PluginInstance>(&linkedEntry, host);
+        plugin = std::make_unique<host::PluginInstance>(&testsupport::linkedEntry, host);
     }
 
     void TearDown() override {
@@ -30,10 +23,8 @@ protected:
         if (plugin && plugin->isOpen()) object().setDefaultMidiMap();
     }
 
-    APlugin& object() {
-        return *static_cast<APlugin*>(static_cast<AudioEffect*>(plugin->effect()->object));
-    }
-    APluginEditor& wrapper() { return *object().pluginEditor(); }
+    APlugin& object() { return testsupport::pluginObject(*plugin); }
+    APluginEditor& wrapper() { return *pluginEditor(object()); }
     TPluginEditorWindow& window() { return *wrapper().window; }
 
     void open(void* parent = nullptr) {

@@ -13,6 +13,8 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 using namespace editortest;
 
@@ -363,7 +365,7 @@ TEST_F(EditorTest, ReopenedAndSecondEditorsShareOnePicturesUnpackingThatGoesWith
         close();
         EXPECT_FALSE(shared.expired()) << "a closed editor keeps the pictures for its reopen";
         host::HostCallback otherHost;
-        host::PluginInstance other(&linkedEntry, otherHost);
+        host::PluginInstance other(&testsupport::linkedEntry, otherHost);
         ASSERT_EQ(other.dispatch(effEditOpen, 0, 0, &hostWindow), 1);
         EXPECT_EQ(editorart::unpackedArt().get(), shared.lock().get());
         open();
@@ -381,4 +383,72 @@ TEST_F(EditorTest, ReopenedAndSecondEditorsShareOnePicturesUnpackingThatGoesWith
     }
     plugin.reset();
     EXPECT_TRUE(shared.expired()) << "the pictures go with the last instance that opened";
+}
+
+// Two instances' windows show the one unpacking of the pictures; a window that changes one of
+// its pictures gets a copy, and the other window and later windows keep the stored picture.
+TEST_F(EditorTest, EveryWindowReadsTheOneUnpackingAndAWindowThatChangesAPictureCopiesIt) {
+    open();
+    host::HostCallback otherHost;
+    host::PluginInstance other(&testsupport::linkedEntry, otherHost);
+    int otherWindow = 0;
+    ASSERT_EQ(other.dispatch(effEditOpen, 0, 0, &otherWindow), 1);
+    toolkit::TDIBImages& mine = window().DIBImageList1->DIBImages();
+    toolkit::TDIBImages& theirs =
+        pluginEditor(testsupport::pluginObject(other))->window->DIBImageList1->DIBImages();
+    const auto art = editorart::unpackedArt();
+    for (int i = 0; i < editorart::kImageCount; ++i) {
+        const toolkit::TMemoryDIB& a = mine.Items(i)->DIB();
+        const toolkit::TMemoryDIB& b = theirs.Items(i)->DIB();
+        EXPECT_TRUE(a.PixelsShared()) << "item " << i;
+        EXPECT_EQ(a.Bits(), art->picture(i).Pixels->Pixels()) << "item " << i;
+        EXPECT_EQ(b.Bits(), a.Bits()) << "item " << i;
+    }
+
+    toolkit::TMemoryDIB& changed = mine.Items(1)->DIB();
+    changed.FillRect(0x00FF00, 0, 0, 4, 4);
+    EXPECT_FALSE(changed.PixelsShared());
+    const auto packed = editorart::packedImage(1);
+    runtime::TReadOnlyMemoryStream stream(packed.data(), packed.size());
+    toolkit::TMemoryDIB stored;
+    stored.ReadData(stream);
+    EXPECT_FALSE(samePixels(changed, stored));
+    EXPECT_TRUE(samePixels(theirs.Items(1)->DIB(), stored));
+    other.dispatch(effEditClose);
+    ASSERT_EQ(other.dispatch(effEditOpen, 0, 0, &otherWindow), 1);
+    EXPECT_TRUE(samePixels(pluginEditor(testsupport::pluginObject(other))
+                               ->window->DIBImageList1->DIBImages()
+                               .Items(1)
+                               ->DIB(),
+                           stored));
+    other.dispatch(effEditClose);
+    close();
+}
+
+// Any thread may take the pictures. Threads taking them together get the one unpacking; when
+// the last holder lets go on one thread while another takes them, the other unpacks anew and
+// reads whole pictures all the same.
+TEST(EditorArtSharing, ThreadsTakingAndLettingGoShareOneUnpackingAtATime) {
+    const auto packed = editorart::packedImage(2);
+    runtime::TReadOnlyMemoryStream stream(packed.data(), packed.size());
+    toolkit::TMemoryDIB stored;
+    stored.ReadData(stream);
+    const std::size_t bytes = std::size_t(stored.Width()) * std::size_t(stored.Height()) * 4;
+    constexpr int kThreads = 3, kTakes = 3;
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&] {
+            for (int k = 0; k < kTakes; ++k) {
+                auto art = editorart::unpackedArt();
+                const toolkit::TDIBSharedPicture& mix = art->picture(2);
+                if (mix.Width != stored.Width() || mix.Height != stored.Height() ||
+                    std::memcmp(mix.Pixels->Pixels(), std::as_const(stored).Bits(), bytes) != 0)
+                    ++wrong;
+                if (editorart::unpackedArt() != art) ++wrong; // held: the same one
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong.load(), 0);
 }

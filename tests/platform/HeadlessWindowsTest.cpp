@@ -278,3 +278,66 @@ TEST_F(HeadlessWindows, AnAreaInvalidatedDuringItsPaintGetsAnotherRoundAndIgnore
     EXPECT_EQ(ignoring.paints, 1);
     EXPECT_EQ(headless.window(b)->waiting, TRect{});
 }
+
+TEST_F(HeadlessWindows, TheCursorIsAskedBeforeEachMoveAndLeavingCountsUnderCaptureToo) {
+    headless.mouseMove(300 + 20, 200 + 30);
+    ASSERT_EQ(outer.messages.size(), 2u);
+    EXPECT_EQ(outer.messages[0].Msg, WM_SETCURSOR);
+    EXPECT_EQ(outer.messages[1].Msg, WM_MOUSEMOVE);
+    headless.setCapture(outerWindow);
+    outer.messages.clear();
+    headless.mouseMove(0, 0); // off every window, the capture keeps the moves
+    EXPECT_EQ(outer.kinds(), (std::vector<std::uint32_t>{WM_MOUSELEAVE, WM_MOUSEMOVE}));
+    EXPECT_EQ(outer.last(WM_SETCURSOR), nullptr) << "a captured pointer keeps its shape";
+    EXPECT_EQ(LParamX(outer.last(WM_MOUSEMOVE)->LParam), -310);
+
+    // The wheel goes to the capture, else to the window under the pointer, with a screen point.
+    headless.mouseWheel(-120);
+    ASSERT_NE(outer.last(WM_MOUSEWHEEL), nullptr);
+    headless.releaseCapture();
+    headless.mouseMove(300 + 70, 200 + 40);
+    headless.mouseWheel(120);
+    const TMessage* turn = inner.last(WM_MOUSEWHEEL);
+    ASSERT_NE(turn, nullptr);
+    EXPECT_EQ(static_cast<std::int16_t>(turn->WParam >> 16), 120);
+    EXPECT_EQ(LParamX(turn->LParam), 370);
+}
+
+TEST_F(HeadlessWindows, HiddenResizedAndDestroyedWindowsFollowTheSameRules) {
+    headless.showWindow(innerWindow, false);
+    headless.mouseMove(300 + 70, 200 + 40); // over the hidden inner window: the outer one
+    EXPECT_EQ(inner.kinds(), std::vector<std::uint32_t>{});
+    EXPECT_NE(outer.last(WM_MOUSEMOVE), nullptr);
+    headless.showWindow(innerWindow, true);
+    EXPECT_EQ(headless.window(innerWindow)->waiting, (TRect{0, 0, 40, 30}));
+    EXPECT_TRUE(headless.window(innerWindow)->eraseWaiting);
+    headless.paintWaiting();
+    headless.setWindowBounds(innerWindow, {55, 10, 95, 40}); // moved only: nothing waits
+    EXPECT_TRUE(isEmpty(headless.window(innerWindow)->waiting));
+    headless.setWindowBounds(innerWindow, {55, 10, 45, 50}); // inverted: empty width
+    EXPECT_EQ(headless.window(innerWindow)->width(), 0);
+    headless.setWindowBounds(innerWindow, {55, 10, 75, 50});
+    EXPECT_EQ(headless.window(innerWindow)->waiting, (TRect{0, 0, 20, 40}));
+
+    // A press, then the window goes and another takes its place: no double click across them.
+    headless.click(MouseButton::Left, 300 + 20, 200 + 30);
+    headless.destroyWindow(outerWindow);
+    Recorder again;
+    std::string error;
+    WindowHandle fresh = headless.createChildWindow(&host, {10, 20, 110, 80}, &again, error);
+    ASSERT_NE(fresh, nullptr);
+    headless.click(MouseButton::Left, 300 + 20, 200 + 30);
+    EXPECT_EQ(again.last(WM_LBUTTONDBLCLK), nullptr);
+    EXPECT_NE(again.last(WM_LBUTTONDOWN), nullptr);
+    EXPECT_NE(again.last(WM_MOUSEMOVE), nullptr) << "the pointer entered the new window";
+}
+
+TEST_F(HeadlessWindows, AltIsASystemKeyOnItsOwnPressAndRelease) {
+    headless.setFocus(outerWindow);
+    outer.messages.clear();
+    headless.keyDown(VK_MENU);
+    headless.keyUp(VK_MENU);
+    headless.pressKey(VK_RETURN);
+    EXPECT_EQ(outer.kinds(), (std::vector<std::uint32_t>{WM_SYSKEYDOWN, WM_SYSKEYUP, WM_KEYDOWN,
+                                                         WM_CHAR, WM_KEYUP}));
+}

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -103,4 +107,26 @@ TEST(PixelSurfaces, AValidSurfaceHasWritablePixelsAndAnEmptyOneIsRefused) {
     EXPECT_EQ(platform::createPixelSurface(0, 5, &pixels, error), nullptr);
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(platform::deviceBitsPerPixel(nullptr), 0);
+}
+
+// Small surfaces live in the heap, big ones in memory straight from the system: both start
+// cleared, hold every row, and answer their own pixels and size.
+TEST(PixelSurfaces, SmallAndBigSurfacesStartClearedAndHoldEveryRow) {
+    for (const auto& [w, h] : {std::pair{3, 2}, std::pair{127, 127}, std::pair{491, 323}}) {
+        std::uint8_t* pixels = nullptr;
+        std::string error;
+        platform::PixelSurface* surface = platform::createPixelSurface(w, h, &pixels, error);
+        ASSERT_NE(surface, nullptr) << error;
+        const std::size_t bytes = std::size_t(w) * std::size_t(h) * 4;
+        EXPECT_EQ(std::count(pixels, pixels + bytes, 0), std::ptrdiff_t(bytes)) << w;
+        std::fill(pixels, pixels + bytes, 0x5A);
+        int width = 0, height = 0;
+        EXPECT_EQ(platform::pixelSurfaceBits(surface, width, height), pixels);
+        EXPECT_EQ(width, w);
+        EXPECT_EQ(height, h);
+        platform::surfaceFillRect(surface, 0, h - 1, 1, h, 0x010203); // the last row's first pixel
+        EXPECT_EQ(pixels[0], 0x01) << w;
+        EXPECT_EQ(pixels[bytes - 1], 0x5A) << w;
+        platform::destroyPixelSurface(surface);
+    }
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -45,6 +46,31 @@ StereoSignal run(APlugin& p, StereoSignal in, int block) {
         p.processReplacing(ins, outs, n);
     }
     return out;
+}
+
+// An editor as the plug-in sees it: it counts the plug-in's notices and reads a value at each.
+class CountingEditor : public AEffEditor, public APluginEditorNotice {
+public:
+    explicit CountingEditor(APlugin& plugin) : AEffEditor(&plugin), plugin(plugin) {
+        plugin.setEditorNotice(this);
+    }
+    ~CountingEditor() override { plugin.setEditorNotice(nullptr); }
+    void update() override {
+        ++updates;
+        squeezeSeen = plugin.getParameter(kSqueeze);
+    }
+
+    APlugin& plugin;
+    int updates = 0;
+    float squeezeSeen = -1.0f;
+};
+
+std::unique_ptr<AEffEditor> makeCountingEditor(APlugin& plugin) {
+    return std::make_unique<CountingEditor>(plugin);
+}
+
+CountingEditor& editorOf(APlugin& p) {
+    return *static_cast<CountingEditor*>(p.getEditor());
 }
 
 void expectSameSamples(const StereoSignal& a, const StereoSignal& b, size_t from = 0) {
@@ -167,6 +193,52 @@ TEST(APluginPrograms, RenamingKeepsTheNameAndCutsLongOnes) {
     EXPECT_EQ(std::string(name), std::string(23, 'q'));
 }
 
+TEST(APluginEditorNotice, EveryParameterChangeIsToldAfterTheValueIsStored) {
+    APlugin p(nullptr, &makeCountingEditor);
+    CountingEditor& editor = editorOf(p);
+    editor.updates = 0;
+    p.setParameter(kSqueeze, 0.75f);
+    EXPECT_EQ(editor.updates, 1);
+    EXPECT_EQ(editor.squeezeSeen, 0.75f);
+    p.setParameter(kSqueeze, 7.0f);
+    EXPECT_EQ(editor.squeezeSeen, 1.0f) << "the editor reads the clamped value";
+    p.setParameter(APlugin::kNumParams, 0.5f);
+    p.setParameter(-1, 0.5f);
+    EXPECT_EQ(editor.updates, 2) << "an index the plug-in ignores is not told";
+}
+
+TEST(APluginEditorNotice, ProgramsAreToldOnceMoreOnlyWhileTheEditorIsOpen) {
+    APlugin p(nullptr, &makeCountingEditor);
+    CountingEditor& editor = editorOf(p);
+    char name[] = "Pond Life";
+
+    editor.updates = 0;
+    p.setProgram(7);
+    EXPECT_EQ(editor.updates, APlugin::kNumParams + 1);
+    EXPECT_EQ(editor.squeezeSeen, p.getParameter(kSqueeze));
+    p.setProgramName(name);
+    EXPECT_EQ(editor.updates, APlugin::kNumParams + 2);
+
+    p.editorClosed = true;
+    editor.updates = 0;
+    p.setProgram(2);
+    EXPECT_EQ(editor.updates, APlugin::kNumParams) << "each value still goes to the editor";
+    p.setProgramName(name);
+    EXPECT_EQ(editor.updates, APlugin::kNumParams);
+    p.setProgram(-1);
+    EXPECT_EQ(editor.updates, APlugin::kNumParams);
+}
+
+TEST(APluginEditorNotice, APluginWithoutAnEditorAnnouncesNone) {
+    APlugin with(nullptr, &makeCountingEditor);
+    EXPECT_NE(with.getAeffect()->flags & effFlagsHasEditor, 0);
+    auto without = makePlugin();
+    EXPECT_EQ(without->getEditor(), nullptr);
+    EXPECT_EQ(without->getAeffect()->flags & effFlagsHasEditor, 0);
+    without->setParameter(kSqueeze, 0.5f); // nothing to tell
+    EXPECT_EQ(without->getParameter(kSqueeze), 0.5f);
+}
+
 TEST(APluginProcessing, DryOnlyGivesTheInputBackExactly) {
     for (int program : {0, 6, 11}) {
         auto p = makePlugin();
@@ -211,6 +283,36 @@ TEST(APluginProcessing, WetOnlyWithZeroThresholdIsTheSaturatedInput) {
     for (size_t i = 0; i < varied.size(); ++i) {
         ASSERT_EQ(clipped.left[i], dsp::softClip(varied.left[i])) << i;
         ASSERT_EQ(clipped.right[i], dsp::softClip(varied.right[i])) << i;
+    }
+}
+
+TEST(APluginProcessing, HugeWetSamplesGiveTheBitsOfOneSampleBlocks) {
+    // Every band off keeps the detector quiet, so the wet path carries the input at make-up gain.
+    const auto quietDetector = [] {
+        auto p = makePlugin();
+        for (int band : {kEqLo, kEqMid, kEqHi})
+            p->setParameter(band, 0.0f);
+        p->setParameter(kDryWet, 0.7f);
+        return p;
+    };
+    StereoSignal in = dynamicTestSignal(45, 4);
+    const float huge[] = {2e18f, 5e18f, 1e19f, 1e20f, 1e30f, 3e38f};
+    for (size_t k = 0; k < std::size(huge); ++k) {
+        in.left[3 + 7 * k] = huge[k];
+        in.right[3 + 7 * k + k % 3] = -huge[k];
+    }
+    for (int block : {2, 4, 9, 45}) {
+        SCOPED_TRACE(block);
+        auto whole = quietDetector();
+        auto single = quietDetector();
+        const StereoSignal a = run(*whole, in, block);
+        const StereoSignal b = run(*single, in, 1);
+        for (size_t i = 0; i < in.size(); ++i) {
+            ASSERT_EQ(std::bit_cast<uint32_t>(a.left[i]), std::bit_cast<uint32_t>(b.left[i]))
+                << i << ": " << a.left[i] << " vs " << b.left[i];
+            ASSERT_EQ(std::bit_cast<uint32_t>(a.right[i]), std::bit_cast<uint32_t>(b.right[i]))
+                << i << ": " << a.right[i] << " vs " << b.right[i];
+        }
     }
 }
 

@@ -210,3 +210,41 @@ TEST(MixOutput, HugeWetSamplesGiveTheSameBitsAtEveryWidth) {
         for (size_t i = 0; i < outs[k].size(); ++i)
             ASSERT_EQ(bitsOf(outs[k][i]), bitsOf(outs[k - wet.size()][i])) << k << " " << i;
 }
+
+TEST(MixOutput, HugeWetSamplesGiveTheBitsOfABlockOfOneAtEveryPosition) {
+    // Beyond about 5e18 the saturator's formula leaves its asymptote, and from 1e19 on it
+    // overflows; a block of one sample is the per-sample saturator.
+    const float magnitudes[] = {9.9e17f,
+                                1e18f,
+                                2e18f,
+                                5e18f,
+                                9e18f,
+                                1e19f,
+                                1e20f,
+                                1e25f,
+                                1e30f,
+                                3e38f,
+                                std::numeric_limits<float>::max(),
+                                kInf};
+    atEveryWidth([&] {
+        for (const float magnitude : magnitudes)
+            for (const float sign : {1.0f, -1.0f})
+                for (int n = 1; n <= 9; ++n)
+                    for (int at = 0; at < n; ++at) {
+                        std::vector<float> in(n), wet(n), out(n);
+                        for (int i = 0; i < n; ++i) {
+                            in[i] = 0.1f * static_cast<float>(i) - 0.3f;
+                            wet[i] = i == at ? sign * magnitude : 0.5f - 0.2f * i;
+                        }
+                        if (n > 4) wet[n - 1 - at] = -sign * magnitude * 0.75f;
+                        dsp::mixOutput(in.data(), wet.data(), out.data(), n, 0.6f, 0.8f);
+                        for (int i = 0; i < n; ++i) {
+                            float one;
+                            dsp::mixOutput(&in[i], &wet[i], &one, 1, 0.6f, 0.8f);
+                            ASSERT_EQ(bitsOf(out[i]), bitsOf(one))
+                                << sign * magnitude << ": length " << n << ", sample " << i
+                                << " of wet " << wet[i] << " gives " << out[i] << ", not " << one;
+                        }
+                    }
+    });
+}

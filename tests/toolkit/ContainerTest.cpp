@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 using namespace toolkit;
 using namespace toolkit::testing;
@@ -232,6 +233,45 @@ TEST_F(ContainerTest, KeysReachTheActiveControlAsItsDialogCodeAsks) {
     EXPECT_EQ(log, (std::vector<std::string>{"a:key 84"}));
 }
 
+TEST_F(ContainerTest, APreviewingFormSeesEachKeyFirstAndAKeyItClearsIsHandled) {
+    Swatch* a = make("a", {0, 0, 30, 30}, 0x0000FF);
+    std::vector<std::string> seen;
+    form->SetKeyPreview(true);
+    form->OnKeyDown = [&](runtime::TPersistent*, std::uint16_t& key, runtime::TShiftState) {
+        seen.push_back("form down " + std::to_string(key));
+        if (key == 'X') key = 0;
+        if (key == 'A') key = 'B';
+    };
+    form->OnKeyUp = [&](runtime::TPersistent*, std::uint16_t& key, runtime::TShiftState) {
+        seen.push_back("form up " + std::to_string(key));
+    };
+    form->OnKeyPress = [&](runtime::TPersistent*, char& key) {
+        if (key == 'q') key = 0;
+    };
+    a->OnKeyDown = [&](runtime::TPersistent*, std::uint16_t& key, runtime::TShiftState shift) {
+        seen.push_back("control down " + std::to_string(key) +
+                       ((shift & runtime::ssAlt) != 0 ? " alt" : ""));
+    };
+    a->OnKeyUp = [&](runtime::TPersistent*, std::uint16_t& key, runtime::TShiftState) {
+        seen.push_back("control up " + std::to_string(key));
+        key = 0;
+    };
+    a->OnKeyPress = [&](runtime::TPersistent*, char& key) {
+        seen.push_back(std::string("control char ") + key);
+    };
+
+    EXPECT_EQ(a->Perform(runtime::WM_KEYDOWN, 'X'), 1) << "cleared by the form";
+    EXPECT_EQ(a->Perform(runtime::WM_KEYDOWN, 'A', runtime::KF_ALTDOWN_LPARAM), 0);
+    EXPECT_NE(a->ShiftState() & runtime::ssAlt, 0);
+    EXPECT_EQ(a->Perform(runtime::WM_KEYUP, 'C'), 1) << "cleared by the control";
+    EXPECT_EQ(a->Perform(runtime::WM_CHAR, 'q'), 1);
+    runtime::TMessage high{runtime::WM_CHAR, 0xE4, 0, 0};
+    a->WndProc(high);
+    EXPECT_EQ(high.WParam, 0xE4u) << "a character above 127 goes back unsigned";
+    EXPECT_EQ(seen, (std::vector<std::string>{"form down 88", "form down 65", "control down 66 alt",
+                                              "form up 67", "control up 67", "control char \xE4"}));
+}
+
 TEST_F(ContainerTest, AltAndTheAcceleratorClickTheControl) {
     Swatch* a = make("a", {0, 0, 30, 30}, 0x0000FF);
     a->SetAccelerator('k');
@@ -376,6 +416,14 @@ TEST_F(ContainerTest, TheTimeOfLastInvalidationSkipsMovesThatKeepTheSize) {
     EXPECT_EQ(s->LastInvalidation(), headless.tickCount());
 }
 
+TEST_F(ContainerTest, AControlWithoutASizeOfItsOwnKeepsItsBoundsWithAutoSizeOn) {
+    Swatch* s = make("s", {5, 5, 25, 15}, 0);
+    s->SetAutoSize(true);
+    s->Loaded();
+    EXPECT_TRUE(s->AutoSize());
+    EXPECT_EQ(s->BoundsRect(), (TRect{5, 5, 25, 15}));
+}
+
 TEST_F(ContainerTest, ImageLinksFollowTheControlsListAndReportChanges) {
     TDIBImageList* list = runtime::TComponent::Create<TDIBImageList>(form.get());
     list->DIBImages().Add()->DIB().SetSize(4, 4);
@@ -489,3 +537,44 @@ TEST(PointProperty, SettingFiresEvenWhenUnchangedAndAssignSetsXThenY) {
 }
 
 } // namespace
+
+// The containers of a thread take turns with one set of control buffers, and each still shows
+// its own controls whichever painted last; another thread's containers have buffers of their own.
+TEST_F(ContainerTest, ContainersOfAThreadShareControlBuffersAndEachShowsItsOwnControls) {
+    make("red", {10, 10, 40, 30}, 0x0000FF);
+    int host2 = 0;
+    auto form2 = runtime::MakeForm<runtime::TForm>(nullptr);
+    form2->SetParentWindow(&host2);
+    form2->SetBounds(0, 0, 120, 80);
+    auto* box2 = runtime::TComponent::Create<TDIBContainer>(form2.get());
+    box2->SetParent(form2.get());
+    box2->SetBounds(0, 0, 120, 80);
+    box2->SetColor(0x00FF00);
+    form2->ShowForm();
+    auto* white = runtime::TComponent::Create<Swatch>(form2.get(), "white", &log);
+    white->SetBoundsRect({50, 20, 80, 40}); // the size of "red"
+    white->Colour = 0xFFFFFF;
+    headless.paintWaiting();
+    const auto screen2 = [&](int x, int y) {
+        return platform::SwapRedBlue(headless.pixel(box2->Handle(), x, y));
+    };
+    EXPECT_EQ(&box->ControlBuffer(), &box2->ControlBuffer());
+    EXPECT_EQ(screen2(60, 30), 0xFFFFFFu);
+    EXPECT_EQ(screen2(20, 20), 0x00FF00u);
+
+    box2->Invalidate();
+    headless.paintWaiting();
+    box->Invalidate();
+    headless.paintWaiting();
+    EXPECT_EQ(screen(20, 20), 0x0000FFu);
+    EXPECT_EQ(screen(60, 30), kBackground);
+    EXPECT_EQ(screen2(60, 30), 0xFFFFFFu);
+
+    const TWinDIB* elsewhere = nullptr;
+    std::thread([&] {
+        TDIBContainer other(nullptr);
+        elsewhere = &other.ControlBuffer();
+        EXPECT_NE(elsewhere, &box->ControlBuffer());
+    }).join();
+    EXPECT_NE(elsewhere, nullptr);
+}

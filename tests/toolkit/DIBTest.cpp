@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 using namespace toolkit;
 
@@ -92,6 +93,43 @@ TEST(DIBKernels, EveryBlendingKernelMatchesTheByteFormulaForAllAlphas) {
                     o, (Px{ref(a, s.b, d.b), ref(a, s.g, d.g), ref(a, s.r, d.r), std::max(a, 77)}));
             }
     }
+}
+
+// Whole rows whose alphas mix runs of 255, runs of 0 and everything between, in and out of step
+// with groups of four pixels; and a row drawn onto itself one pixel to the right, where each
+// pixel must see the one written just before it.
+TEST(DIBKernels, MaskedRowsOfMixedAlphaBlendPixelByPixel) {
+    auto ref = [](unsigned o, unsigned s, unsigned d) {
+        return int((o * s + (o ^ 255) * d + 255) >> 8);
+    };
+    auto blend = [&](Px s, Px d) {
+        return Px{ref(s.a, s.b, d.b), ref(s.a, s.g, d.g), ref(s.a, s.r, d.r), std::max(s.a, d.a)};
+    };
+    constexpr int n = 37;
+    const int alphas[] = {255, 255, 255, 255, 255, 255, 255, 0,   0,  0,   0,   0,   255,
+                          255, 255, 255, 128, 255, 255, 255, 255, 1,  254, 255, 255, 255,
+                          255, 255, 255, 255, 255, 255, 0,   255, 77, 255, 255};
+    TMemoryDIB src(n, 1), dest(n, 1);
+    src.SetMasked(true);
+    std::vector<Px> expected;
+    for (int x = 0; x < n; ++x) {
+        const Px s{x * 7 % 256, 255 - x, x * 3, alphas[x]}, d{x, x * 5 % 256, 200 - x, x % 9};
+        put(src, x, 0, s);
+        put(dest, x, 0, d);
+        expected.push_back(blend(s, d));
+    }
+    src.Draw(0, 0, n, 1, dest);
+    for (int x = 0; x < n; ++x)
+        EXPECT_EQ(at(dest, x, 0), expected[std::size_t(x)]) << x;
+
+    std::vector<Px> row;
+    for (int x = 0; x < n; ++x)
+        row.push_back(at(src, x, 0));
+    for (int x = 1; x < n; ++x)
+        row[std::size_t(x)] = blend(row[std::size_t(x - 1)], row[std::size_t(x)]);
+    src.Draw(1, 0, n - 1, 1, src);
+    for (int x = 0; x < n; ++x)
+        EXPECT_EQ(at(src, x, 0), row[std::size_t(x)]) << "onto itself, " << x;
 }
 
 TEST(DIBKernels, MaskedOpacityScalesAlphaButRaisesDestinationAlphaToTheUnscaledOne) {

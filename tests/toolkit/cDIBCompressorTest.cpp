@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 using namespace toolkit;
 using runtime::TMemoryStream;
@@ -330,4 +332,76 @@ TEST(Shuffle4RLE, ImageRecordsRoundTripThroughTheContainer) {
     ASSERT_LT(packed.size(), raw.size());
     EXPECT_EQ(Bytes(packed.begin() + 6, packed.begin() + 22), rleId());
     EXPECT_EQ(unpackAll(packed), raw);
+}
+
+namespace {
+
+/// Reads whatever bytes it was given, without being a memory stream.
+struct PlainStream : runtime::TStream {
+    explicit PlainStream(Bytes bytes) : data(std::move(bytes)) {}
+    std::size_t Read(void* buffer, std::size_t count) override {
+        const std::size_t n = std::min(count, data.size() - std::min(at, data.size()));
+        if (n > 0) std::memcpy(buffer, data.data() + at, n);
+        at += n;
+        return n;
+    }
+    std::size_t Write(const void*, std::size_t) override { return 0; }
+    std::int64_t Seek(std::int64_t offset, runtime::TSeekOrigin origin) override {
+        if (origin == runtime::TSeekOrigin::soBeginning) at = std::size_t(offset);
+        if (origin == runtime::TSeekOrigin::soCurrent) at += std::size_t(offset);
+        if (origin == runtime::TSeekOrigin::soEnd) at = data.size() + std::size_t(offset);
+        return std::int64_t(at);
+    }
+    Bytes data;
+    std::size_t at = 0;
+};
+
+/// The record unpacked in place from a stream positioned at `from`: asks its length (which must
+/// not move the stream), then unpacks exactly that many bytes.
+Bytes unpackInPlace(runtime::TStream& in, std::int64_t from) {
+    in.SetPosition(from);
+    const std::size_t length = UnpackedDIBLength(in);
+    EXPECT_EQ(in.Position(), from) << "asking the length moves nothing";
+    Bytes out(length, 0xEE);
+    UnpackDIBDataTo(nullptr, in, out.data(), out.size());
+    EXPECT_EQ(in.Position(), in.Size()) << "the whole stream is read";
+    return out;
+}
+
+} // namespace
+
+// Every kind of stream a surface reads from (owning and viewing memory streams, which are read
+// where they lie, and other streams, which are copied): packed either way or raw, from the
+// stream's position, the same record as UnpackDIBData gives.
+TEST(DIBUnpacking, InPlaceGivesTheSameRecordFromEveryKindOfStream) {
+    const Bytes raw = packingtest::smoothRecord(30, 7);
+    for (const Bytes& stored :
+         {packWith(kLZHCompressorGUID, raw), packWith(kRLECompressorGUID, raw), raw}) {
+        Bytes prefixed{1, 2, 3};
+        prefixed.insert(prefixed.end(), stored.begin(), stored.end());
+        TMemoryStream owning = streamOf(prefixed);
+        EXPECT_EQ(unpackInPlace(owning, 3), raw) << stored.size();
+        runtime::TReadOnlyMemoryStream viewing(prefixed.data(), prefixed.size());
+        EXPECT_EQ(unpackInPlace(viewing, 3), raw) << stored.size();
+        PlainStream plain(prefixed);
+        EXPECT_EQ(unpackInPlace(plain, 3), raw) << stored.size();
+        EXPECT_EQ(unpackAll(stored), raw) << stored.size();
+    }
+}
+
+TEST(DIBUnpacking, InPlaceRefusesAnotherLengthAndTheLengthQueryRefusesAsUnpacking) {
+    const Bytes raw = packingtest::smoothRecord(9, 4);
+    for (const Bytes& stored : {packWith(kLZHCompressorGUID, raw), raw}) {
+        TMemoryStream in = streamOf(stored);
+        Bytes out(raw.size() + 1);
+        EXPECT_THROW(UnpackDIBDataTo(nullptr, in, out.data(), out.size()), EDIBCompressError);
+    }
+    const std::uint8_t unknown[16] = {1, 2, 3};
+    Bytes packed = header(unknown, 10);
+    packed.resize(40);
+    TMemoryStream in = streamOf(packed);
+    EXPECT_THROW(UnpackedDIBLength(in), EDIBCompressError);
+    EXPECT_EQ(in.Position(), 0);
+    TMemoryStream absurd = streamOf(header(kLZHStoredId, kMaxRawDIBLength + 1));
+    EXPECT_THROW(UnpackedDIBLength(absurd), EDIBCompressError);
 }

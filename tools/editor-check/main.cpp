@@ -105,14 +105,7 @@ private:
             check(false, "the host window opens: " + window.error());
             return false;
         }
-        // What the screen shows before the editor: any of these points changing is its frame.
-        std::vector<std::pair<int, int>> probes;
-        std::vector<std::int64_t> before;
-        for (int i = 1; i <= 3; ++i)
-            for (int j = 1; j <= 3; ++j) {
-                probes.emplace_back(w * i / 4, h * j / 4);
-                before.push_back(window.shownPixel(w * i / 4, h * j / 4));
-            }
+        const host::FirstFrameProbe probe(window, w, h);
         const auto start = Clock::now();
         if (plugin->dispatch(effEditOpen, 0, 0, parent) != 1) {
             check(false, "effEditOpen answers 1");
@@ -129,10 +122,7 @@ private:
         bool shown = false;
         window.runIdleLoop(5, [&] {
             plugin->dispatch(effEditIdle);
-            for (std::size_t k = 0; k < probes.size() && !shown; ++k) {
-                const std::int64_t now = window.shownPixel(probes[k].first, probes[k].second);
-                shown = now >= 0 && before[k] >= 0 && now != before[k];
-            }
+            shown = shown || probe.shown();
             return !shown && millisecondsSince(start) < 5000;
         });
         char figure[128];

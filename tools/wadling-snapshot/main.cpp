@@ -2,13 +2,11 @@
 // opens the editor on the headless backend, plays a small script of user input and writes the
 // composed window as a PNG; prints the automation the host received.
 
+#include "LinkedPlugin.h"
 #include "PngRecord.h"
-#include "editor/APluginEditor.h"
-#include "editor/uEditor.h"
-#include "host/VstHost.h"
-#include "platform/headless/Headless.h"
+#include "runtime/SameText.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -35,25 +33,15 @@ const char* const kUsage =
     "  --locate CONTROL       print 'at CONTROL X Y', the point the actions above press on\n"
     "                         (a figure, listen, knob or a control's name), in window pixels\n"
     "  --blits                print what the actions sent to the window: 'blits N AREA'\n"
-    "                         (rectangles and pixels)\n";
+    "                         (rectangles and pixels)\n"
+    "A control's own name (as written above) wins over a figure's alias: Mix is the mix scale,\n"
+    "mix the Dry/Wet figure. Every message box the editor shows is printed as\n"
+    "'message CAPTION' and its text's lines, each indented by two spaces.\n";
 
 class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
-
-AEffect* VSTCALLBACK linkedEntry(audioMasterCallback audioMaster) {
-    return vstPluginEntry(audioMaster, &createPluginWithEditor);
-}
-
-bool sameName(std::string a, std::string b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 bool parseInt(const std::string& text, int& value) {
     if (text.empty()) return false;
@@ -64,17 +52,7 @@ bool parseInt(const std::string& text, int& value) {
     return true;
 }
 
-struct Session {
-    platform::HeadlessSession headless;
-    host::HostCallback host;
-    host::PluginInstance plugin{&linkedEntry, host};
-    int hostWindow = 0;
-
-    APlugin& object() {
-        return *static_cast<APlugin*>(static_cast<AudioEffect*>(plugin.effect()->object));
-    }
-    TPluginEditorWindow& window() { return *object().pluginEditor()->window; }
-
+struct Session : testsupport::LinkedSession {
     int programIndex(const std::string& text) {
         int index = 0;
         if (parseInt(text, index)) {
@@ -85,7 +63,7 @@ struct Session {
         for (int i = 0; i < plugin.effect()->numPrograms; ++i) {
             char name[256] = {};
             plugin.dispatch(effGetProgramNameIndexed, i, 0, name);
-            if (sameName(name, text)) return i;
+            if (runtime::SameText(name, text)) return i;
         }
         throw UsageError("no program named \"" + text + "\"");
     }
@@ -98,18 +76,23 @@ struct Session {
             return index;
         }
         for (int i = 0; i < plugin.effect()->numParams; ++i)
-            if (sameName(plugin.text(effGetParamName, i), text)) return i;
+            if (runtime::SameText(plugin.text(effGetParamName, i), text)) return i;
         throw UsageError("no parameter named \"" + text + "\"");
     }
 
+    // A control's own name, written as the editor writes it, wins; then the figures' aliases
+    // (lo, mid, hi, mix, listen); then a control's name in any case.
     runtime::TControl& control(const std::string& name) {
         static const char* const aliases[][2] = {
             {"lo", "Duck3"},  {"mid", "Duck2"},        {"hi", "Duck1"},
             {"mix", "Duck4"}, {"listen", "btnListen"},
         };
+        if (auto* own = dynamic_cast<runtime::TControl*>(window().FindComponent(name));
+            own != nullptr && own->Name() == name)
+            return *own;
         std::string wanted = name;
         for (const auto& alias : aliases)
-            if (sameName(name, alias[0])) wanted = alias[1];
+            if (runtime::SameText(name, alias[0])) wanted = alias[1];
         auto* found = dynamic_cast<runtime::TControl*>(window().FindComponent(wanted));
         if (!found) throw UsageError("no control named \"" + name + "\"");
         return *found;
@@ -242,8 +225,9 @@ int run(int argc, char** argv) {
         } else if (a == "--locate") {
             const std::string name = value(i);
             actions.push_back([name](Session& s) {
-                const runtime::TPoint at =
-                    sameName(name, "knob") ? Session::kKnobSpot : Session::centre(s.control(name));
+                const runtime::TPoint at = runtime::SameText(name, "knob")
+                                               ? Session::kKnobSpot
+                                               : Session::centre(s.control(name));
                 std::printf("at %s %d %d\n", name.c_str(), at.X, at.Y);
             });
         } else if (a == "--advance") {
@@ -277,6 +261,16 @@ int run(int argc, char** argv) {
         std::printf("blits %zu %lld\n", w->blitRects.size(), area);
     }
     dibpack::WriteRecordAsPng(session.record(), out);
+    for (const platform::ShownMessageBox& box : session.headless.shownMessageBoxes()) {
+        std::printf("message %s\n", box.caption.c_str());
+        for (std::size_t start = 0; start <= box.text.size();) {
+            const std::size_t end = std::min(box.text.find('\n', start), box.text.size());
+            std::string line = box.text.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            std::printf("  %s\n", line.c_str());
+            start = end + 1;
+        }
+    }
     for (const host::CallRecord& call : session.host.calls(audioMasterAutomate))
         std::printf("automate %d %s %.9g\n", call.index,
                     session.plugin.text(effGetParamName, call.index).c_str(),

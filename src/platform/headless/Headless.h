@@ -4,10 +4,11 @@
 // pixels blitted to them; input is injected in screen coordinates and delivered as the system
 // delivers it (capture, double clicks by time and distance, leave notices, keyboard focus), and
 // waiting paints run after every injected event. Menus, message boxes and shell requests are
-// recorded and answered by the test.
+// recorded and answered by the test. The window rules are the window manager's, the same code
+// the X11 backend runs: this backend only keeps pixels and injects input.
 
-#include "platform/Platform.h"
 #include "platform/TimerQueue.h"
+#include "platform/WindowManager.h"
 
 #include <atomic>
 #include <cstddef>
@@ -20,26 +21,12 @@
 
 namespace platform {
 
-enum class MouseButton { Left, Right, Middle };
-
-/// What a test can see of a headless window.
-struct HeadlessWindow {
-    void* parent = nullptr; ///< a foreign handle or one of ours
-    TRect bounds;           ///< in the parent's client coordinates
-    bool visible = true;
+/// What a test can see of a headless window, besides the state every backend keeps.
+struct HeadlessWindow : WindowState {
     std::vector<std::uint32_t> pixels; ///< top row first; blue in the low byte, as surfaces
     std::size_t blitCount = 0;         ///< blits of either kind
     std::size_t blit8BitCount = 0;
-    std::vector<TRect> blitRects;    ///< every blitted rectangle, in order
-    std::size_t paintCount = 0;      ///< WM_PAINT messages delivered
-    std::size_t eraseCount = 0;      ///< WM_ERASEBKGND messages delivered
-    std::size_t beginPaintCount = 0; ///< beginPaint calls
-    TRect waiting;                   ///< bounding box of the area waiting for paint
-    bool eraseWaiting = false;
-    WindowSink* sink = nullptr;
-    bool painting = false;
-    int width() const { return bounds.Right - bounds.Left; }
-    int height() const { return bounds.Bottom - bounds.Top; }
+    std::vector<TRect> blitRects; ///< every blitted rectangle, in order
 };
 
 struct ShownMenu {
@@ -54,7 +41,7 @@ struct ShownMessageBox {
     std::uint32_t flags = 0;
 };
 
-class HeadlessBackend : public Backend {
+class HeadlessBackend : public detail::WindowManager {
 public:
     HeadlessBackend();
     ~HeadlessBackend() override;
@@ -66,34 +53,11 @@ public:
     void runDueTimers() override;
     void stopAllTimers() override;
 
-    WindowHandle createChildWindow(void* parent, const TRect& bounds, WindowSink* sink,
-                                   std::string& error) override;
-    void destroyWindow(WindowHandle window) override;
-    void setWindowBounds(WindowHandle window, const TRect& bounds) override;
-    void showWindow(WindowHandle window, bool visible) override;
-    void invalidateRect(WindowHandle window, const TRect* rect, bool erase) override;
-    void validateRect(WindowHandle window, const TRect& rect) override;
-    void updateWindow(WindowHandle window) override;
-    TRect beginPaint(WindowHandle window) override;
-    void endPaint(WindowHandle window) override;
-    void blitToWindow(WindowHandle window, const TRect& rect, PixelSurface* source, int sourceX,
-                      int sourceY) override;
-    bool blit8BitToWindow(WindowHandle window, const TRect& rect, const std::uint8_t* indices,
-                          const std::uint32_t* colours, int colourCount) override;
     int displayBitsPerPixel() override { return displayBits_; }
-    void setCapture(WindowHandle window) override;
-    void releaseCapture() override;
-    WindowHandle captureWindow() override { return capture_; }
     void cursorPos(int& x, int& y) override;
     void setCursorPos(int x, int y) override;
     int showCursor(bool show) override;
     void setCursorShape(int cursor) override { cursorShape_ = cursor; }
-    void clientToScreen(WindowHandle window, int& x, int& y) override;
-    void screenToClient(WindowHandle window, int& x, int& y) override;
-    WindowHandle windowFromPoint(int x, int y) override;
-    void setFocus(WindowHandle window) override;
-    WindowHandle focusedWindow() override { return focus_; }
-    bool isKeyDown(int virtualKey) override;
     int trackPopupMenu(WindowHandle owner, int x, int y,
                        const std::vector<MenuEntry>& items) override;
     int messageBox(WindowHandle owner, const std::string& text, const std::string& caption,
@@ -125,9 +89,6 @@ public:
     /// Screen position given to the client origin of windows whose parent is not ours (the
     /// host's window); (0, 0) by default.
     void setForeignParentOrigin(int x, int y);
-    /// Deliver WM_PAINT to every window with a waiting area, parents first, until none waits
-    /// (a paint that keeps invalidating stops after a bound).
-    void paintWaiting();
     /// Whether injected events and clock advances run paintWaiting afterwards (default on).
     void setAutoPaint(bool on) { autoPaint_ = on; }
     /// Make createChildWindow fail (as a system out of windows does).
@@ -164,9 +125,6 @@ public:
     /// The screen point of a window's client point.
     void screenPoint(WindowHandle window, int clientX, int clientY, int& x, int& y);
 
-    void setDoubleClickTime(std::uint32_t ms) { doubleClickTime_ = ms; }
-    /// Both axes: the second press may be at most this many pixels away on each (default 2).
-    void setDoubleClickDistance(int pixels) { doubleClickDistance_ = pixels; }
     void setDisplayBitsPerPixel(int bits) { displayBits_ = bits; }
 
     // ---- Pointer counters.
@@ -195,19 +153,26 @@ public:
     const std::vector<std::string>& shellRequests() const { return shellRequests_; }
     void setShellAnswer(bool accepted) { shellAnswer_ = accepted; }
 
+protected:
+    std::unique_ptr<WindowState> makeWindow(void* parent, WindowState* ourParent,
+                                            const TRect& bounds, std::string& error) override;
+    void releaseWindow(WindowState&) override {}
+    void boundsChanged(WindowState& window, int oldWidth, int oldHeight) override;
+    void clientOrigin(const WindowState& window, int& x, int& y) override;
+    std::uint32_t* blitPixels(WindowState& window, std::size_t& stride) override;
+    void blitArrived(WindowState& window, const TRect& rect, bool eightBit) override;
+
 private:
     struct Impl;
+    /// A pointer event at a screen point, as the system would report it.
+    detail::PointerEvent pointerAt(int x, int y);
     std::atomic<std::uint64_t> now_{0};
     std::size_t timerLimit_ = std::numeric_limits<std::size_t>::max();
     detail::TimerQueue timers_;
     std::unique_ptr<Impl> impl_;
-    WindowHandle capture_ = nullptr;
-    WindowHandle focus_ = nullptr;
     bool autoPaint_ = true;
     bool refuseWindows_ = false;
     int displayBits_ = 32;
-    std::uint32_t doubleClickTime_ = 500;
-    int doubleClickDistance_ = 2;
     int cursorCount_ = 0;
     std::size_t hideRequests_ = 0, showRequests_ = 0, setCursorPosCount_ = 0;
     int cursorShape_ = 0;

@@ -5,15 +5,29 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
-#include <vector>
 
 namespace platform {
 
+// From this size on the pixels come straight from the system, so that they leave the process
+// with the surface: the heap would keep a closed editor's back buffers resident.
+constexpr std::size_t kSystemPixelsFrom = std::size_t(64) * 1024;
+
 struct PixelSurface {
-    std::vector<std::uint8_t> pixels;
+    std::uint8_t* pixels = nullptr; // zero when made
+    std::size_t bytes = 0;
+    bool fromSystem = false;
+    std::unique_ptr<std::uint8_t[]> heap;
     int width = 0, height = 0;
+
+    PixelSurface() = default;
+    PixelSurface(const PixelSurface&) = delete;
+    PixelSurface& operator=(const PixelSurface&) = delete;
+    ~PixelSurface() {
+        if (fromSystem) releaseLargeBlock(pixels, bytes);
+    }
 };
 
 PixelSurface* createPixelSurface(int width, int height, std::uint8_t** pixels, std::string& error) {
@@ -23,11 +37,17 @@ PixelSurface* createPixelSurface(int width, int height, std::uint8_t** pixels, s
     }
     try {
         auto surface = std::make_unique<PixelSurface>();
-        surface->pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
-                               4);
+        surface->bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+        if (surface->bytes >= kSystemPixelsFrom)
+            surface->pixels = static_cast<std::uint8_t*>(allocateLargeBlock(surface->bytes));
+        surface->fromSystem = surface->pixels != nullptr;
+        if (!surface->fromSystem) {
+            surface->heap = std::make_unique<std::uint8_t[]>(surface->bytes);
+            surface->pixels = surface->heap.get();
+        }
         surface->width = width;
         surface->height = height;
-        *pixels = surface->pixels.data();
+        *pixels = surface->pixels;
         return surface.release();
     } catch (const std::bad_alloc&) {
         error = "Out of memory for a surface of " + std::to_string(width) + " x " +
@@ -45,7 +65,7 @@ std::uint8_t* pixelSurfaceBits(PixelSurface* surface, int& width, int& height) {
     if (surface == nullptr) return nullptr;
     width = surface->width;
     height = surface->height;
-    return surface->pixels.data();
+    return surface->pixels;
 }
 
 void* pixelSurfaceDC(PixelSurface*) {
@@ -121,9 +141,17 @@ void fill(PixelSurface* s, long long left, long long top, long long right, long 
     top = std::max(top, 0LL);
     right = std::min<long long>(right, s->width);
     bottom = std::min<long long>(bottom, s->height);
-    for (long long y = top; y < bottom; ++y)
-        for (long long x = left; x < right; ++x)
-            putPixel(s, x, y, pixel);
+    if (left >= right || top >= bottom) return;
+    // The first row pixel by pixel, the others copies of it: a window's background is a fill.
+    const auto rowAt = [s, left](long long y) {
+        return s->pixels + (static_cast<std::size_t>(s->height - 1 - y) * s->width + left) * 4;
+    };
+    std::uint8_t* first = rowAt(top);
+    for (long long x = left; x < right; ++x)
+        putPixel(s, x, top, pixel);
+    const auto bytes = static_cast<std::size_t>(right - left) * 4;
+    for (long long y = top + 1; y < bottom; ++y)
+        std::memcpy(rowAt(y), first, bytes);
 }
 
 } // namespace

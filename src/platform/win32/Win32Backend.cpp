@@ -272,27 +272,27 @@ HWND ours(WindowHandle handle) {
 
 LPCWSTR systemCursorName(int cursor) {
     switch (cursor) {
-    case -3:
+    case cursor::Cross:
         return reinterpret_cast<LPCWSTR>(IDC_CROSS);
-    case -4:
+    case cursor::IBeam:
         return reinterpret_cast<LPCWSTR>(IDC_IBEAM);
-    case -6:
+    case cursor::SizeNESW:
         return reinterpret_cast<LPCWSTR>(IDC_SIZENESW);
-    case -7:
+    case cursor::SizeNS:
         return reinterpret_cast<LPCWSTR>(IDC_SIZENS);
-    case -8:
+    case cursor::SizeNWSE:
         return reinterpret_cast<LPCWSTR>(IDC_SIZENWSE);
-    case -9:
+    case cursor::SizeWE:
         return reinterpret_cast<LPCWSTR>(IDC_SIZEWE);
-    case -10:
+    case cursor::UpArrow:
         return reinterpret_cast<LPCWSTR>(IDC_UPARROW);
-    case -11:
+    case cursor::HourGlass:
         return reinterpret_cast<LPCWSTR>(IDC_WAIT);
-    case -18:
+    case cursor::No:
         return reinterpret_cast<LPCWSTR>(IDC_NO);
-    case -21:
+    case cursor::HandPoint:
         return reinterpret_cast<LPCWSTR>(IDC_HAND);
-    case -22:
+    case cursor::SizeAll:
         return reinterpret_cast<LPCWSTR>(IDC_SIZEALL);
     default:
         return reinterpret_cast<LPCWSTR>(IDC_ARROW);
@@ -301,7 +301,7 @@ LPCWSTR systemCursorName(int cursor) {
 
 // Null for crNone: the pointer is hidden over our windows.
 HCURSOR systemCursorFor(int cursor) {
-    return cursor == -1 ? nullptr : LoadCursorW(nullptr, systemCursorName(cursor));
+    return cursor == cursor::Hidden ? nullptr : LoadCursorW(nullptr, systemCursorName(cursor));
 }
 
 void appendEntries(HMENU menu, const std::vector<MenuEntry>& entries) {

@@ -1,0 +1,339 @@
+#include "platform/DrawnMenus.h"
+
+#include <algorithm>
+
+namespace platform::detail {
+
+namespace {
+
+constexpr std::uint32_t kFace = 0xF0F0F0, kText = 0x000000, kSelected = 0x3366CC,
+                        kSelectedText = 0xFFFFFF, kDisabled = 0x808080, kBorder = 0x606060,
+                        kButtonFace = 0xE8E8E8, kButtonPressed = 0xD0D0D0;
+constexpr int kItemHeight = 20, kSeparatorHeight = 7, kMarkWidth = 18, kArrowWidth = 16;
+
+// The colours above are 0xRRGGBB; surfaces take framework colours (0x00BBGGRR).
+std::uint32_t rgb(std::uint32_t value) {
+    return ((value & 0xFF) << 16) | (value & 0xFF00) | ((value >> 16) & 0xFF);
+}
+
+// The one modal loop: events go to `handle` until it answers (>= 0).
+template <class Handler>
+int runModal(PopupSystem& system, Handler handle) {
+    for (;;) {
+        PopupEvent event;
+        if (!system.nextEvent(event)) continue;
+        if (const int answer = handle(event); answer >= 0) return answer;
+    }
+}
+
+bool selectable(const MenuEntry& e) {
+    return !e.separator && e.enabled;
+}
+
+struct MenuLevel {
+    const std::vector<MenuEntry>* entries = nullptr;
+    std::unique_ptr<PopupWindow> popup;
+    TRect rect; ///< on the screen
+    int selected = -1;
+    std::vector<int> tops; ///< each entry's top
+
+    bool contains(int x, int y) const { return rect.Contains(x, y); }
+
+    int entryAt(int rootY) const {
+        const int y = rootY - rect.Top;
+        for (std::size_t i = 0; i < entries->size(); ++i) {
+            const int h = (*entries)[i].separator ? kSeparatorHeight : kItemHeight;
+            if (y >= tops[i] && y < tops[i] + h) return static_cast<int>(i);
+        }
+        return -1;
+    }
+
+    // The next selectable entry from `from` in `direction`, wrapping; -1 when none.
+    int step(int from, int direction) const {
+        const int n = static_cast<int>(entries->size());
+        int i = from;
+        for (int k = 0; k < n; ++k) {
+            i = i < 0 ? (direction > 0 ? 0 : n - 1) : (i + direction + n) % n;
+            if (selectable((*entries)[static_cast<std::size_t>(i)])) return i;
+        }
+        return -1;
+    }
+
+    const MenuEntry* selectedEntry() const {
+        return selected >= 0 ? &(*entries)[static_cast<std::size_t>(selected)] : nullptr;
+    }
+};
+
+void drawMark(PixelSurface* s, const MenuEntry& e, int top, std::uint32_t colour) {
+    const int cx = kMarkWidth / 2 + 1, cy = top + kItemHeight / 2;
+    if (e.radio) {
+        surfaceFillRect(s, cx - 3, cy - 2, cx + 3, cy + 3, colour);
+        surfaceFillRect(s, cx - 2, cy - 3, cx + 2, cy + 4, colour);
+        return;
+    }
+    for (int k = 0; k < 3; ++k) {
+        surfaceLine(s, cx - 4, cy - 1 + k, cx - 1, cy + 2 + k, colour);
+        surfaceLine(s, cx - 1, cy + 2 + k, cx + 5, cy - 4 + k, colour);
+    }
+}
+
+void drawItem(PopupSystem& system, MenuLevel& level, std::size_t i, int width) {
+    PixelSurface* s = level.popup->surface();
+    const MenuEntry& e = (*level.entries)[i];
+    const int top = level.tops[i];
+    if (e.separator) {
+        surfaceLine(s, 3, top + 3, width - 3, top + 3, rgb(kBorder));
+        return;
+    }
+    const bool selected = static_cast<int>(i) == level.selected;
+    const std::uint32_t text = !e.enabled ? kDisabled : selected ? kSelectedText : kText;
+    surfaceFillRect(s, 1, top, width - 1, top + kItemHeight, rgb(selected ? kSelected : kFace));
+    int tw = 0, th = 0;
+    system.textExtent(e.caption, tw, th);
+    level.popup->drawText(kMarkWidth + 2, top + (kItemHeight - th) / 2, e.caption, text);
+    if (e.checked) drawMark(s, e, top, rgb(text));
+    if (!e.items.empty()) {
+        const int ax = width - kArrowWidth / 2 - 2, ay = top + kItemHeight / 2;
+        for (int k = 0; k < 4; ++k)
+            surfaceLine(s, ax - 2 + k, ay - 3 + k, ax - 2 + k, ay + 4 - k, rgb(text));
+    }
+}
+
+void drawLevel(PopupSystem& system, MenuLevel& level) {
+    PixelSurface* s = level.popup->surface();
+    level.popup->clearTexts();
+    const int w = level.rect.Right - level.rect.Left, h = level.rect.Bottom - level.rect.Top;
+    surfaceFillRect(s, 0, 0, w, h, rgb(kFace));
+    surfaceLine(s, 0, 0, w - 1, 0, rgb(kBorder));
+    surfaceLine(s, w - 1, 0, w - 1, h - 1, rgb(kBorder));
+    surfaceLine(s, w - 1, h - 1, 0, h - 1, rgb(kBorder));
+    surfaceLine(s, 0, h - 1, 0, 0, rgb(kBorder));
+    for (std::size_t i = 0; i < level.entries->size(); ++i)
+        drawItem(system, level, i, w);
+    level.popup->present();
+}
+
+// The open levels of one menu, the first level first.
+class MenuStack {
+public:
+    explicit MenuStack(PopupSystem& system) : system_(system) {}
+
+    bool open(const std::vector<MenuEntry>& entries, int x, int y) {
+        auto level = std::make_unique<MenuLevel>();
+        level->entries = &entries;
+        int width = 80, height = 2;
+        for (const MenuEntry& e : entries) {
+            level->tops.push_back(height);
+            if (e.separator) {
+                height += kSeparatorHeight;
+                continue;
+            }
+            int tw = 0, th = 0;
+            system_.textExtent(e.caption, tw, th);
+            width = std::max(width, kMarkWidth + tw + kArrowWidth + 12);
+            height += kItemHeight;
+        }
+        height += 2;
+        // Kept on the screen.
+        int sw = 0, sh = 0;
+        system_.screenSize(sw, sh);
+        x = std::clamp(x, 0, std::max(0, sw - width));
+        y = std::clamp(y, 0, std::max(0, sh - height));
+        level->rect = {x, y, x + width, y + height};
+        level->popup = system_.openPopup(level->rect, PopupKind::Menu, nullptr, {});
+        if (level->popup == nullptr) return false;
+        drawLevel(system_, *level);
+        levels_.push_back(std::move(level));
+        return true;
+    }
+
+    void closeFrom(std::size_t depth) {
+        while (levels_.size() > depth)
+            levels_.pop_back();
+    }
+
+    // The sub-menu of level `depth`'s selected entry, replacing deeper levels.
+    void openSub(std::size_t depth) {
+        closeFrom(depth + 1);
+        const MenuLevel& level = *levels_[depth];
+        const MenuEntry* e = level.selectedEntry();
+        if (e == nullptr || e->items.empty() || !e->enabled) return;
+        open(e->items, level.rect.Right - 2,
+             level.rect.Top + level.tops[static_cast<std::size_t>(level.selected)] - 2);
+    }
+
+    // -1 while open, 0 dismissed, else the chosen id.
+    int handle(const PopupEvent& event) {
+        switch (event.kind) {
+        case PopupEvent::Kind::Exposed:
+            for (const auto& level : levels_)
+                if (level->popup.get() == event.window) level->popup->present();
+            return -1;
+        case PopupEvent::Kind::Moved:
+            return hover(event.rootX, event.rootY);
+        case PopupEvent::Kind::Pressed:
+            // A press outside every level closes the menu.
+            return std::any_of(levels_.begin(), levels_.end(),
+                               [&](const auto& l) { return l->contains(event.rootX, event.rootY); })
+                       ? -1
+                       : 0;
+        case PopupEvent::Kind::Released:
+            return release(event.rootX, event.rootY);
+        case PopupEvent::Kind::KeyPressed:
+            return key(event.virtualKey);
+        case PopupEvent::Kind::Closed:
+            return 0;
+        }
+        return -1;
+    }
+
+    PopupWindow* top() const { return levels_.empty() ? nullptr : levels_.front()->popup.get(); }
+
+private:
+    MenuLevel* levelAt(int x, int y, std::size_t& depth) const {
+        for (std::size_t i = levels_.size(); i-- > 0;)
+            if (levels_[i]->contains(x, y)) {
+                depth = i;
+                return levels_[i].get();
+            }
+        return nullptr;
+    }
+
+    int hover(int x, int y) {
+        std::size_t depth = 0;
+        MenuLevel* level = levelAt(x, y, depth);
+        if (level == nullptr) return -1;
+        const int at = level->entryAt(y);
+        if (at != level->selected &&
+            (at < 0 || selectable((*level->entries)[static_cast<std::size_t>(at)]))) {
+            level->selected = at;
+            drawLevel(system_, *level);
+            openSub(depth);
+        }
+        return -1;
+    }
+
+    int release(int x, int y) const {
+        std::size_t depth = 0;
+        const MenuLevel* level = levelAt(x, y, depth);
+        const int at = level != nullptr ? level->entryAt(y) : -1;
+        if (at < 0) return -1;
+        const MenuEntry& e = (*level->entries)[static_cast<std::size_t>(at)];
+        return selectable(e) && e.items.empty() ? e.id : -1;
+    }
+
+    int key(int virtualKey) {
+        MenuLevel& level = *levels_.back();
+        const std::size_t last = levels_.size() - 1;
+        switch (virtualKey) {
+        case VK_DOWN:
+        case VK_UP:
+            level.selected = level.step(level.selected, virtualKey == VK_DOWN ? 1 : -1);
+            drawLevel(system_, level);
+            return -1;
+        case VK_RIGHT:
+        case VK_RETURN: {
+            const MenuEntry* e = level.selectedEntry();
+            if (e == nullptr) return -1;
+            if (!e->items.empty()) {
+                openSub(last);
+                if (levels_.size() > last + 1) {
+                    MenuLevel& sub = *levels_.back();
+                    sub.selected = sub.step(-1, 1);
+                    drawLevel(system_, sub);
+                }
+                return -1;
+            }
+            return virtualKey == VK_RETURN && selectable(*e) ? e->id : -1;
+        }
+        case VK_LEFT:
+            if (levels_.size() > 1) closeFrom(last);
+            return -1;
+        case VK_ESCAPE:
+            if (levels_.size() == 1) return 0;
+            closeFrom(last);
+            return -1;
+        default:
+            return -1;
+        }
+    }
+
+    PopupSystem& system_;
+    std::vector<std::unique_ptr<MenuLevel>> levels_;
+};
+
+} // namespace
+
+int runPopupMenu(PopupSystem& system, int x, int y, const std::vector<MenuEntry>& items) {
+    if (items.empty()) return 0;
+    MenuStack menu(system);
+    if (!menu.open(items, x, y)) return 0;
+    system.grabInput(menu.top());
+    const int chosen = runModal(system, [&menu](const PopupEvent& e) { return menu.handle(e); });
+    menu.closeFrom(0);
+    system.grabInput(nullptr);
+    return chosen;
+}
+
+int runMessageBox(PopupSystem& system, WindowHandle owner, const std::string& text,
+                  const std::string& caption, std::uint32_t flags) {
+    const std::uint32_t style = flags & 0x0F;
+    const int okAnswer = style == MB_YESNO || style == MB_YESNOCANCEL ? IDYES : IDOK;
+    const int escapeAnswer = style == MB_OK ? IDOK : style == MB_YESNO ? IDNO : IDCANCEL;
+    const std::string button = okAnswer == IDYES ? "Yes" : "OK";
+    int tw = 0, th = 0;
+    system.textExtent(text, tw, th);
+    const int width = std::max(200, tw + 40), height = th + 70;
+    const int buttonW = 80, buttonH = 24;
+    const TRect buttonRect{(width - buttonW) / 2, height - buttonH - 12, (width + buttonW) / 2,
+                           height - 12};
+    int sw = 0, sh = 0;
+    system.screenSize(sw, sh);
+    const int x = (sw - width) / 2, y = (sh - height) / 2;
+    std::unique_ptr<PopupWindow> box =
+        system.openPopup({x, y, x + width, y + height}, PopupKind::Dialog, owner, caption);
+    if (box == nullptr) return 0;
+    auto draw = [&](bool pressed) {
+        PixelSurface* s = box->surface();
+        box->clearTexts();
+        surfaceFillRect(s, 0, 0, width, height, rgb(kFace));
+        box->drawText(20, 20, text, kText);
+        surfaceFillRect(s, buttonRect.Left, buttonRect.Top, buttonRect.Right, buttonRect.Bottom,
+                        rgb(kBorder));
+        surfaceFillRect(s, buttonRect.Left + 1, buttonRect.Top + 1, buttonRect.Right - 1,
+                        buttonRect.Bottom - 1, rgb(pressed ? kButtonPressed : kButtonFace));
+        int bw = 0, bh = 0;
+        system.textExtent(button, bw, bh);
+        box->drawText((width - bw) / 2, buttonRect.Top + (buttonH - bh) / 2, button, kText);
+        box->present();
+    };
+    draw(false);
+    bool pressed = false;
+    return runModal(system, [&](const PopupEvent& e) {
+        if (e.window != box.get() && e.kind != PopupEvent::Kind::Closed) return -1;
+        switch (e.kind) {
+        case PopupEvent::Kind::Exposed:
+            draw(pressed);
+            return -1;
+        case PopupEvent::Kind::Pressed:
+            pressed = e.primary && buttonRect.Contains(e.x, e.y);
+            draw(pressed);
+            return -1;
+        case PopupEvent::Kind::Released: {
+            const bool clicked = pressed && buttonRect.Contains(e.x, e.y);
+            pressed = false;
+            draw(false);
+            return clicked ? okAnswer : -1;
+        }
+        case PopupEvent::Kind::KeyPressed:
+            if (e.virtualKey == VK_RETURN || e.virtualKey == VK_SPACE) return okAnswer;
+            return e.virtualKey == VK_ESCAPE ? escapeAnswer : -1;
+        case PopupEvent::Kind::Closed:
+            return escapeAnswer;
+        default:
+            return -1;
+        }
+    });
+}
+
+} // namespace platform::detail
