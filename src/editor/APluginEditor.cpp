@@ -3,7 +3,6 @@
 
 #include "editor/APluginEditorTestHooks.h"
 #include "editor/uEditor.h"
-#include "editor/uEditorArt.h"
 #include "platform/Platform.h"
 #include "runtime/Application.h"
 
@@ -46,8 +45,6 @@ bool APluginEditor::open(void* ptr) {
     try {
         if (openCount == 1 || !window) {
             parentWindow = ptr;
-            // Held while the window is made: its image list and keptArt are one unpacking.
-            const std::shared_ptr<const void> art = editorart::unpackedArt();
             auto made = runtime::MakeForm<TPluginEditorWindow>(nullptr, mirror);
             made->SetParentWindow(ptr);
             made->SetBounds(0, 0, TPluginEditorWindow::kClientWidth,
@@ -63,7 +60,6 @@ bool APluginEditor::open(void* ptr) {
             made->ShowForm();
             window = std::move(made);
             created = true;
-            if (!keptArt) keptArt = art;
         }
         plugin.editorClosed.store(false, std::memory_order_relaxed);
         window->Repaint();

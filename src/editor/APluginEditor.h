@@ -68,9 +68,6 @@ private:
     APlugin& plugin;
     /// Whether update copies into the mirror: from just before a window is made until it goes.
     std::atomic<bool> windowOpen{false};
-    /// The editor's unpacked pictures, kept from the first open on so that a reopen does not
-    /// unpack them again (shared with every other wrapper of the process).
-    std::shared_ptr<const void> keptArt;
 };
 
 /// The editor wrapper of `plugin`.

@@ -248,6 +248,7 @@ void TPluginEditorWindow::buildImageList() {
         dib.SharePicture(art->picture(i));
         dib.EndUpdate();
     }
+    pictures_ = art;
 }
 
 void TPluginEditorWindow::buildMenu() {

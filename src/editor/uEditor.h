@@ -19,6 +19,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 /// The maker's web page, opened by a click on the window.
@@ -98,6 +99,10 @@ protected:
     void WMEraseBkgnd(runtime::TMessage& message) override;
 
 private:
+    /// The process's unpacked pictures, which the image list shows: held while this window
+    /// lives, so that every other editor window of the process shares them.
+    std::shared_ptr<const void> pictures_;
+
     void buildImageList();
     void buildMenu();
     void buildControls();

@@ -1,6 +1,7 @@
 #include "editor/uEditorArt.h"
 
 #include "editor/art/EditorArt.h"
+#include "platform/Platform.h"
 
 #include <mutex>
 
@@ -21,8 +22,12 @@ std::shared_ptr<const UnpackedArt> unpackedArt() {
     if (auto held = shared.lock()) return held;
     auto art = std::make_shared<UnpackedArt>();
     art->pictures_.reserve(kImageCount);
-    for (int i = 0; i < kImageCount; ++i)
-        art->pictures_.push_back(toolkit::UnpackDIBPicture(packedImage(i)));
+    for (int i = 0; i < kImageCount; ++i) {
+        const auto packed = packedImage(i);
+        art->pictures_.push_back(toolkit::UnpackDIBPicture(packed));
+        // The packed bytes (1 MB) are read once per unpacking: they need not stay resident.
+        platform::dropFilePages(packed.data(), packed.size());
+    }
     shared = art;
     return art;
 }

@@ -1,9 +1,9 @@
 #pragma once
 // The editor's pictures unpacked once and shared by every editor window of the process:
 // unpacking the packed streams is nearly all of an editor's open. Each window's image list shows
-// the same pixels, read-only (a window that changed one would copy it first); they stay while
-// anyone holds them (each wrapper whose editor was opened, each open window), so a reopen or
-// another instance's editor neither unpacks nor copies them.
+// the same pixels, read-only (a window that changed one would copy it first). They stay while a
+// window shows them, so another instance's editor or a reopen beside it neither unpacks nor
+// copies them, and go with the last window: a closed editor leaves no pixels behind.
 
 #include "toolkit/cDIB.h"
 

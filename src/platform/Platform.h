@@ -65,6 +65,12 @@ void* allocateLargeBlock(std::size_t bytes);
 /// Gives back a block from allocateLargeBlock, with the size it was asked for; null is ignored.
 void releaseLargeBlock(void* block, std::size_t bytes);
 
+/// Lets the system drop the resident pages that lie wholly inside `bytes` of read-only data
+/// mapped from the library's file (never written), which it reads back from the file on the
+/// next touch. For large constant data read once, such as packed pictures after unpacking.
+/// Where the system offers no such hint, nothing happens.
+void dropFilePages(const void* data, std::size_t bytes);
+
 // ---- The backend (user-interface thread) ---------------------------------------------------
 
 /// Identifies a running timer; 0 is never a valid timer.

@@ -332,8 +332,11 @@ public:
 
 protected:
     virtual void CreateHandle();
-    /// Paints the update rectangle in Color (the toolkit's containers compose instead).
+    /// Paints the update rectangle in Color, unless a child window covers it (the toolkit's
+    /// containers compose instead).
     virtual void WMPaint(TMessage& message);
+    /// Whether one visible child window covers `rect` (client coordinates).
+    bool coveredByChildWindow(const TRect& rect) const;
     /// Answers 1: the paint covers everything.
     virtual void WMEraseBkgnd(TMessage& message);
     virtual void WMSetFocus(TMessage& message);

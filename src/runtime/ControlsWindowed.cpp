@@ -289,10 +289,25 @@ void TWinControl::Dispatch(TMessage& m) {
     }
 }
 
+// Child windows clip their parent's drawing, so an area that one of them covers needs no paint
+// surface (nor the window image behind it): a form holding one full-size panel paints nothing.
+bool TWinControl::coveredByChildWindow(const TRect& rect) const {
+    for (int i = 0; i < ControlCount(); ++i) {
+        const auto* child = dynamic_cast<const TWinControl*>(Controls(i));
+        if (child == nullptr || !child->HandleAllocated() || !child->Visible()) continue;
+        const TRect bounds = child->BoundsRect();
+        if (bounds.Left <= rect.Left && bounds.Top <= rect.Top && bounds.Right >= rect.Right &&
+            bounds.Bottom >= rect.Bottom)
+            return true;
+    }
+    return false;
+}
+
 void TWinControl::WMPaint(TMessage&) {
     const TRect rect = BeginPaint();
     const int width = Width(), height = Height();
-    if (rect.Right > rect.Left && rect.Bottom > rect.Top && width > 0 && height > 0) {
+    if (rect.Right > rect.Left && rect.Bottom > rect.Top && width > 0 && height > 0 &&
+        !coveredByChildWindow(rect)) {
         if (paintSurface_ == nullptr || paintWidth_ != width || paintHeight_ != height) {
             platform::destroyPixelSurface(paintSurface_);
             std::uint8_t* bits = nullptr;

@@ -357,18 +357,24 @@ bool samePixels(const toolkit::TMemoryDIB& a, const toolkit::TMemoryDIB& b) {
 
 } // namespace
 
-TEST_F(EditorTest, ReopenedAndSecondEditorsShareOnePicturesUnpackingThatGoesWithItsLastHolder) {
+TEST_F(EditorTest, ReopenedAndSecondEditorsShareOnePicturesUnpackingThatGoesWithItsLastWindow) {
     std::weak_ptr<const editorart::UnpackedArt> shared;
     {
         open();
         shared = editorart::unpackedArt();
         close();
-        EXPECT_FALSE(shared.expired()) << "a closed editor keeps the pictures for its reopen";
+        EXPECT_TRUE(shared.expired()) << "the pictures go with the last window";
         host::HostCallback otherHost;
         host::PluginInstance other(&testsupport::linkedEntry, otherHost);
         ASSERT_EQ(other.dispatch(effEditOpen, 0, 0, &hostWindow), 1);
-        EXPECT_EQ(editorart::unpackedArt().get(), shared.lock().get());
+        shared = editorart::unpackedArt();
         open();
+        EXPECT_EQ(editorart::unpackedArt().get(), shared.lock().get())
+            << "a second window shows the first one's pictures";
+        close();
+        open();
+        EXPECT_EQ(editorart::unpackedArt().get(), shared.lock().get())
+            << "a reopen beside another window unpacks nothing";
         // Every image-list item shows what unpacking its stored stream gives.
         for (int i = 0; i < editorart::kImageCount; ++i) {
             const auto packed = editorart::packedImage(i);
@@ -378,11 +384,11 @@ TEST_F(EditorTest, ReopenedAndSecondEditorsShareOnePicturesUnpackingThatGoesWith
             EXPECT_TRUE(samePixels(window().DIBImageList1->DIBImages().Items(i)->DIB(), unpacked))
                 << "item " << i;
         }
-        other.dispatch(effEditClose);
         close();
+        EXPECT_FALSE(shared.expired()) << "the other window still shows them";
+        other.dispatch(effEditClose);
     }
-    plugin.reset();
-    EXPECT_TRUE(shared.expired()) << "the pictures go with the last instance that opened";
+    EXPECT_TRUE(shared.expired()) << "the pictures go with the last window";
 }
 
 // Two instances' windows show the one unpacking of the pictures; a window that changes one of

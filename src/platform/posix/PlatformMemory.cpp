@@ -55,4 +55,19 @@ void releaseLargeBlock(void* block, std::size_t bytes) {
     if (block != nullptr) munmap(block, wholePages(bytes));
 }
 
+void dropFilePages(const void* data, std::size_t bytes) {
+#ifdef MADV_DONTNEED
+    // Only whole pages inside the range: its neighbours may be data that was written.
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    if (data == nullptr || bytes > std::numeric_limits<std::uintptr_t>::max() - start) return;
+    const std::uintptr_t first = (start + page - 1) & ~(page - 1);
+    const std::uintptr_t last = (start + bytes) & ~(page - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
 } // namespace platform

@@ -13,4 +13,7 @@ void releaseLargeBlock(void* block, std::size_t) {
     if (block != nullptr) VirtualFree(block, 0, MEM_RELEASE);
 }
 
+// Windows counts an image's clean pages in the working set and trims it under pressure itself.
+void dropFilePages(const void*, std::size_t) {}
+
 } // namespace platform
