@@ -23,8 +23,9 @@ namespace platform {
 
 /// What a test can see of a headless window, besides the state every backend keeps.
 struct HeadlessWindow : WindowState {
-    std::vector<std::uint32_t> pixels; ///< top row first; blue in the low byte, as surfaces
-    std::size_t blitCount = 0;         ///< blits of either kind
+    /// Top row first; blue in the low byte, as surfaces; empty until the first blit.
+    std::vector<std::uint32_t> pixels;
+    std::size_t blitCount = 0; ///< blits of either kind
     std::size_t blit8BitCount = 0;
     std::vector<TRect> blitRects; ///< every blitted rectangle, in order
 };

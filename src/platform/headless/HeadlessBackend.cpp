@@ -88,22 +88,20 @@ void HeadlessBackend::setTimerLimit(std::size_t limit) {
 
 // ---- Windows -----------------------------------------------------------------------------
 
-std::unique_ptr<WindowState> HeadlessBackend::makeWindow(void*, WindowState*, const TRect& bounds,
+std::unique_ptr<WindowState> HeadlessBackend::makeWindow(void*, WindowState*, const TRect&,
                                                          std::string& error) {
     if (refuseWindows_) {
         error = "The headless backend refuses windows (setRefuseWindows)";
         return nullptr;
     }
-    auto w = std::make_unique<HeadlessWindow>();
-    w->pixels.assign(static_cast<std::size_t>(bounds.Right - bounds.Left) *
-                         static_cast<std::size_t>(bounds.Bottom - bounds.Top),
-                     0);
-    return w;
+    // Pixels come with the first blit: a real window's picture lives in the display server, and
+    // a window nothing draws into (a form wholly covered by its panel) should cost nothing here.
+    return std::make_unique<HeadlessWindow>();
 }
 
 void HeadlessBackend::boundsChanged(WindowState& window, int oldW, int oldH) {
     auto& w = static_cast<HeadlessWindow&>(window);
-    if (w.width() == oldW && w.height() == oldH) return;
+    if ((w.width() == oldW && w.height() == oldH) || w.pixels.empty()) return;
     // Keep what overlaps, as a resized window keeps its top left content.
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w.width()) * w.height(), 0);
     for (int y = 0; y < std::min(oldH, w.height()); ++y)
@@ -129,6 +127,7 @@ void HeadlessBackend::clientOrigin(const WindowState& window, int& x, int& y) {
 std::uint32_t* HeadlessBackend::blitPixels(WindowState& window, std::size_t& stride) {
     auto& w = static_cast<HeadlessWindow&>(window);
     stride = static_cast<std::size_t>(w.width());
+    if (w.pixels.empty()) w.pixels.assign(stride * static_cast<std::size_t>(w.height()), 0);
     return w.pixels.data();
 }
 
@@ -208,7 +207,8 @@ const HeadlessWindow* HeadlessBackend::window(WindowHandle handle) const {
 
 std::uint32_t HeadlessBackend::pixel(WindowHandle window, int x, int y) const {
     const HeadlessWindow* w = this->window(window);
-    if (w == nullptr || x < 0 || y < 0 || x >= w->width() || y >= w->height()) return 0;
+    if (w == nullptr || w->pixels.empty() || x < 0 || y < 0 || x >= w->width() || y >= w->height())
+        return 0;
     return w->pixels[static_cast<std::size_t>(y) * w->width() + x];
 }
 
