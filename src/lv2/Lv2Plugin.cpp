@@ -6,16 +6,23 @@
 #include <new>
 
 #include <lv2/atom/util.h>
+#include <lv2/buf-size/buf-size.h>
 #include <lv2/midi/midi.h>
+#include <lv2/options/options.h>
 
 #include "lv2/Lv2State.h"
 
 namespace lv2glue {
 namespace {
 
-/// The plug-in's work buffers start at 512 frames: pieces that fit never make it grow them,
-/// which would allocate on the audio thread. Output does not depend on where blocks end.
-constexpr uint32_t kPieceFrames = 512;
+/// Blocks up to this length, or the host's announced maximum when larger, go to the plug-in
+/// whole: it mixes each block with the Dry/Wet and listen values at its end, so only whole
+/// blocks give the VST 2 build's samples when a controller moves those inside a block. Longer
+/// blocks go in pieces, because growing the buffers would allocate on the audio thread.
+constexpr uint32_t kReservedFrames = 8192;
+constexpr uint32_t kMostReservedFrames = 1 << 20;
+/// What the plug-in's buffers hold from the start.
+constexpr uint32_t kInitialFrames = 512;
 
 const LV2_URID_Map* findMap(const LV2_Feature* const* features) {
     if (!features) return nullptr;
@@ -27,6 +34,23 @@ const LV2_URID_Map* findMap(const LV2_Feature* const* features) {
         }
     }
     return nullptr;
+}
+
+/// The host's bufsz:maxBlockLength from the options feature, or 0.
+uint32_t announcedMaxBlock(const LV2_Feature* const* features, const LV2_URID_Map& map) {
+    if (!features) return 0;
+    const LV2_URID maxBlock = map.map(map.handle, LV2_BUF_SIZE__maxBlockLength);
+    const LV2_URID atomInt = map.map(map.handle, LV2_ATOM__Int);
+    for (; *features; ++features) {
+        const LV2_Feature& f = **features;
+        if (!f.URI || std::strcmp(f.URI, LV2_OPTIONS__options) != 0 || !f.data) continue;
+        for (auto* o = static_cast<const LV2_Options_Option*>(f.data); o->key; ++o) {
+            if (o->key == maxBlock && o->type == atomInt && o->size == sizeof(int32_t) && o->value)
+                return static_cast<uint32_t>(
+                    std::clamp(*static_cast<const int32_t*>(o->value), 0, int32_t{1} << 30));
+        }
+    }
+    return 0;
 }
 
 /// Bytes of a channel message with this status; 0 for what VST 2 MIDI events do not carry.
@@ -70,6 +94,10 @@ std::unique_ptr<Lv2Plugin> Lv2Plugin::create(double sampleRate,
     std::unique_ptr<Lv2Plugin> instance(new Lv2Plugin(*map));
     // The plug-in ignores rates that are no rate and holds the rest within its range.
     instance->effect->setSampleRate(static_cast<float>(sampleRate));
+    const uint32_t wanted =
+        std::min(std::max(announcedMaxBlock(features, *map), kReservedFrames), kMostReservedFrames);
+    instance->pieceLimit =
+        instance->effect->reserveFrames(static_cast<int32_t>(wanted)) ? wanted : kInitialFrames;
     return instance;
 }
 
@@ -200,8 +228,8 @@ void Lv2Plugin::run(uint32_t frames) {
             if (out) std::fill_n(out, frames, 0.0f);
         return;
     }
-    for (uint32_t start = 0; start < frames; start += kPieceFrames) {
-        const uint32_t length = std::min(kPieceFrames, frames - start);
+    for (uint32_t start = 0; start < frames; start += pieceLimit) {
+        const uint32_t length = std::min(pieceLimit, frames - start);
         pieceStart = start;
         pieceFrames = length;
         queueMidiIn(start, start + length, frames);

@@ -67,6 +67,8 @@ private:
     std::unique_ptr<std::byte[]> midiListStorage;
     VstEvents* midiList = nullptr;
 
+    /// The longest piece of a block handed to the plug-in at once: what its buffers hold.
+    uint32_t pieceLimit = 512;
     uint32_t midiOutCapacity = 0;
     uint32_t pieceStart = 0;
     uint32_t pieceFrames = 0;

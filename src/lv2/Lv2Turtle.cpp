@@ -11,9 +11,11 @@ namespace lv2glue {
 namespace {
 
 constexpr const char* kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
+                                  "@prefix bufsz: <http://lv2plug.in/ns/ext/buf-size#> .\n"
                                   "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
                                   "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
                                   "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
+                                  "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
                                   "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
                                   "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
                                   "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
@@ -145,9 +147,11 @@ std::array<std::string, APlugin::kNumParams> controlSymbols(APlugin& plugin) {
 
 std::string decimal(float value) {
     char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
+    // Fixed notation: a turtle number with an exponent is a double, and some hosts read only
+    // decimals.
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
     std::string out(text, result.ptr);
-    if (out.find_first_of(".eEn") == std::string::npos) out += ".0";
+    if (out.find('.') == std::string::npos) out += ".0";
     return out;
 }
 
@@ -190,7 +194,8 @@ TurtleFiles writeTurtle(APlugin& plugin, std::string_view binaryName, int minorV
     text += "    lv2:minorVersion " + std::to_string(minorVersion) + " ;\n";
     text += "    lv2:microVersion " + std::to_string(microVersion) + " ;\n";
     text += "    lv2:requiredFeature urid:map ;\n";
-    text += "    lv2:optionalFeature lv2:hardRTCapable ;\n";
+    text += "    lv2:optionalFeature lv2:hardRTCapable, opts:options ;\n";
+    text += "    opts:supportedOption bufsz:maxBlockLength ;\n";
     text += "    lv2:extensionData state:interface ;\n";
     std::vector<std::string> ports = {
         audioPort(InL, "InputPort", "in_l", pinName(plugin, true, 0)),

@@ -96,6 +96,9 @@ public:
     /// Resets the filter and detector state; parameter-driven fields stay.
     void suspend() override;
     void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) override;
+    /// Grows the work buffers for blocks of `frames` ahead of processing, so that such blocks
+    /// allocate nothing on the audio thread; false when memory runs out.
+    bool reserveFrames(int32_t frames);
     /// Replaces the output like processReplacing (it does not accumulate).
     void process(float** inputs, float** outputs, int32_t sampleFrames) override;
     /// Answers the meter value and clears it; nothing writes it, so it is always 0.
