@@ -107,3 +107,58 @@ TEST_F(Lv2OutputTest, APortAppliesOnlyWhenItChangesAndControllersKeepTheirValue)
 
 } // namespace
 } // namespace lv2test
+
+namespace lv2test {
+namespace {
+
+/// Dry/Wet (CC 24) and the other controllers moving inside one long block.
+std::vector<Scheduled> mixMoves(size_t frames) {
+    std::vector<Scheduled> events;
+    for (size_t f = 300; f < frames; f += 2900)
+        events.push_back({int64_t(f), {0xB0, static_cast<uint8_t>(20 + f % 6), uint8_t(f % 128)}});
+    return events;
+}
+
+// The plug-in mixes a block with the Dry/Wet value at its end, so a host's announced maximum
+// block must reach the plug-in whole.
+TEST_F(Lv2OutputTest, TheHostsAnnouncedMaximumBlockGoesToThePluginWhole) {
+    constexpr uint32_t kBlock = 20000;
+    int32_t maxBlock = kBlock;
+    const LV2_Options_Option options[] = {{LV2_OPTIONS_INSTANCE, 0,
+                                           urids.id(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
+                                           urids.id(LV2_ATOM__Int), &maxBlock},
+                                          {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+    LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
+    const LV2_Feature* features[] = {&urids.feature, &optionsFeature, nullptr};
+
+    StereoSignal in = dynamicTestSignal(2 * kBlock, 4);
+    auto vst = makeVst(44100.0f, kBlock);
+    Lv2Instance lv2(*descriptor, urids, 44100.0, features);
+    ASSERT_TRUE(lv2.valid());
+    for (int i = 0; i < kParams; ++i)
+        lv2.controls[i] = vst->getParameter(i);
+    lv2.activate();
+    const auto events = mixMoves(in.size());
+    EXPECT_TRUE(renderLv2(lv2, in, kBlock, events)
+                    .sameSamples(renderVst(*vst, vstHost, in, kBlock, events)));
+}
+
+// Without an announced maximum, blocks beyond the glue's reserve go in pieces: the samples stay
+// the VST 2 build's as long as no controller moves Dry/Wet or listen inside such a block.
+TEST_F(Lv2OutputTest, BlocksBeyondTheReserveGoInPiecesWithTheSameSamples) {
+    constexpr uint32_t kBlock = 3 * 8192 + 5;
+    StereoSignal in = dynamicTestSignal(2 * kBlock, 6);
+    auto vst = makeVst(44100.0f, kBlock);
+    auto lv2 = makeLv2();
+    for (int i = 0; i < kParams; ++i)
+        lv2->controls[i] = vst->getParameter(i);
+    lv2->activate();
+    std::vector<Scheduled> events;
+    for (const Scheduled& e : mixMoves(in.size()))
+        if (e.bytes[1] != 24) events.push_back(e);
+    EXPECT_TRUE(renderLv2(*lv2, in, kBlock, events)
+                    .sameSamples(renderVst(*vst, vstHost, in, kBlock, events)));
+}
+
+} // namespace
+} // namespace lv2test

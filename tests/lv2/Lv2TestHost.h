@@ -20,8 +20,10 @@
 
 #include <lv2/atom/atom.h>
 #include <lv2/atom/util.h>
+#include <lv2/buf-size/buf-size.h>
 #include <lv2/core/lv2.h>
 #include <lv2/midi/midi.h>
+#include <lv2/options/options.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
@@ -71,9 +73,10 @@ class Lv2Instance {
 public:
     static constexpr uint32_t kSequenceBytes = 1 << 16;
 
-    Lv2Instance(const LV2_Descriptor& d, UridMap& urids, double rate = 44100.0)
+    Lv2Instance(const LV2_Descriptor& d, UridMap& urids, double rate = 44100.0,
+                const LV2_Feature* const* features = nullptr)
         : descriptor(d), urids(urids) {
-        handle = d.instantiate(&d, rate, "/nowhere/", urids.features());
+        handle = d.instantiate(&d, rate, "/nowhere/", features ? features : urids.features());
         if (!handle) return;
         for (int i = 0; i < kParams; ++i)
             connect(lv2glue::FirstControl + i, &controls[i]);
