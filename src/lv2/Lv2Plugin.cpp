@@ -91,7 +91,7 @@ std::unique_ptr<Lv2Plugin> Lv2Plugin::create(double sampleRate,
                                              const LV2_Feature* const* features) {
     const LV2_URID_Map* map = findMap(features);
     if (!map) return nullptr;
-    std::unique_ptr<Lv2Plugin> instance(new Lv2Plugin(*map));
+    auto instance = std::make_unique<Lv2Plugin>(*map);
     // The plug-in ignores rates that are no rate and holds the rest within its range.
     instance->effect->setSampleRate(static_cast<float>(sampleRate));
     const uint32_t wanted =

@@ -21,6 +21,8 @@ class Lv2Plugin {
 public:
     /// Null without the host's urid:map, or when the plug-in cannot be made.
     static std::unique_ptr<Lv2Plugin> create(double sampleRate, const LV2_Feature* const* features);
+    /// An instance at the plug-in's default rate; create is the way in from a host.
+    explicit Lv2Plugin(const LV2_URID_Map& map);
     ~Lv2Plugin();
     Lv2Plugin(const Lv2Plugin&) = delete;
     Lv2Plugin& operator=(const Lv2Plugin&) = delete;
@@ -39,7 +41,6 @@ public:
     APlugin& plugin() { return *effect; }
 
 private:
-    explicit Lv2Plugin(const LV2_URID_Map& map);
     static intptr_t VSTCALLBACK hostCallback(AEffect* effect, int32_t opcode, int32_t index,
                                              intptr_t value, void* ptr, float opt);
     void applyControls();
