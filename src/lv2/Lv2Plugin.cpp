@@ -21,6 +21,7 @@ namespace {
 /// blocks go in pieces, because growing the buffers would allocate on the audio thread.
 constexpr uint32_t kReservedFrames = 8192;
 constexpr uint32_t kMostReservedFrames = 1 << 20;
+constexpr auto relaxed = std::memory_order_relaxed;
 /// What the plug-in's buffers hold from the start.
 constexpr uint32_t kInitialFrames = 512;
 
@@ -82,7 +83,7 @@ Lv2Plugin::Lv2Plugin(const LV2_URID_Map& map)
     effect->getAeffect()->user = this;
     midiList = new (midiListStorage.get()) VstEvents{};
     for (int32_t i = 0; i < APlugin::kNumParams; ++i)
-        lastApplied[i] = effect->getParameter(i);
+        lastApplied[i].store(effect->getParameter(i), relaxed);
 }
 
 Lv2Plugin::~Lv2Plugin() = default;
@@ -146,8 +147,8 @@ void Lv2Plugin::applyControls() {
     for (int32_t i = 0; i < APlugin::kNumParams; ++i) {
         if (!controls[i]) continue;
         const float v = *controls[i];
-        if (std::isnan(v) || v == lastApplied[i]) continue;
-        lastApplied[i] = v;
+        if (std::isnan(v) || v == lastApplied[i].load(relaxed)) continue;
+        lastApplied[i].store(v, relaxed);
         effect->setParameter(i, v);
     }
 }
@@ -246,7 +247,8 @@ LV2_State_Status Lv2Plugin::save(LV2_State_Store_Function store, LV2_State_Handl
     state.program = effect->getProgram();
     for (int32_t i = 0; i < APlugin::kNumParams; ++i)
         state.values[i] = effect->getParameter(i);
-    state.portValues = lastApplied;
+    for (int32_t i = 0; i < APlugin::kNumParams; ++i)
+        state.portValues[i] = lastApplied[i].load(relaxed);
     const StateBytes bytes = encodeState(state);
     return store(handle, urid.stateKey, bytes.data(), bytes.size(), urid.atomChunk,
                  LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
@@ -265,7 +267,8 @@ LV2_State_Status Lv2Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_St
     effect->setProgram(state->program);
     for (int32_t i = 0; i < APlugin::kNumParams; ++i)
         effect->setParameter(i, state->values[i]);
-    lastApplied = state->portValues;
+    for (int32_t i = 0; i < APlugin::kNumParams; ++i)
+        lastApplied[i].store(state->portValues[i], relaxed);
     return LV2_STATE_SUCCESS;
 }
 

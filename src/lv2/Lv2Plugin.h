@@ -4,6 +4,7 @@
 // the same plug-in object and give the same samples.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -59,8 +60,8 @@ private:
     LV2_Atom_Sequence* midiOut = nullptr;
     std::array<const float*, APlugin::kNumParams> controls{};
     /// The port values last handed to the plug-in: a port that keeps its value leaves what a
-    /// controller or MIDI learn set since.
-    std::array<float, APlugin::kNumParams> lastApplied{};
+    /// controller or MIDI learn set since. Atomic: a host may save state while run writes them.
+    std::array<std::atomic<float>, APlugin::kNumParams> lastApplied{};
 
     // The event list handed to processEvents, made once: run allocates nothing.
     static constexpr int32_t kMaxQueued = APlugin::kMidiPoolSize - 1;

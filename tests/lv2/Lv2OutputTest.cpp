@@ -162,3 +162,36 @@ TEST_F(Lv2OutputTest, BlocksBeyondTheReserveGoInPiecesWithTheSameSamples) {
 
 } // namespace
 } // namespace lv2test
+
+namespace lv2test {
+namespace {
+
+// Hosts may hand the same buffer for input and output.
+TEST_F(Lv2OutputTest, InPlaceBuffersGiveTheSameSamples) {
+    for (float listen : {0.0f, 1.0f}) {
+        StereoSignal in = dynamicTestSignal(kFrames, 8);
+        auto separate = makeLv2();
+        auto inPlace = makeLv2();
+        for (Lv2Instance* lv2 : {separate.get(), inPlace.get()}) {
+            lv2->controls[param::EQListen] = listen;
+            lv2->activate();
+        }
+        const Rendered expected = renderLv2(*separate, in, 4096, midiTraffic(kFrames, 2));
+        StereoSignal buffer = in;
+        const auto events = midiTraffic(kFrames, 2);
+        for (size_t start = 0, next = 0; start < kFrames; start += 4096) {
+            const auto frames = static_cast<uint32_t>(std::min<size_t>(4096, kFrames - start));
+            inPlace->clearMidiIn();
+            for (; next < events.size() && events[next].frame < int64_t(start + frames); ++next)
+                inPlace->addEvent(events[next].frame - int64_t(start), events[next].bytes);
+            float* l = buffer.left.data() + start;
+            float* r = buffer.right.data() + start;
+            inPlace->run(l, r, l, r, frames);
+        }
+        EXPECT_EQ(buffer.left, expected.left) << "listen " << listen;
+        EXPECT_EQ(buffer.right, expected.right) << "listen " << listen;
+    }
+}
+
+} // namespace
+} // namespace lv2test
