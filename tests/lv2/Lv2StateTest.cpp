@@ -145,3 +145,24 @@ TEST_F(Lv2StateTest, ADamagedBlobIsRefusedAndTheDefaultsStay) {
 
 } // namespace
 } // namespace lv2test
+
+namespace lv2test {
+namespace {
+
+// The controller map is the VST 2 build's file: beside the bundle's library, else the user's.
+TEST_F(Lv2StateTest, TheControllerMapGoesBesideTheBundlesLibraryOrToTheUsersCopy) {
+    const auto beside = root / "lv2" / "RMXQMIDI.txt";
+    const auto userCopy = root / "settings" / "Reedmoor" / "RMXQMIDI.txt";
+    makeLv2().reset();
+    EXPECT_TRUE(std::filesystem::is_regular_file(beside));
+    EXPECT_FALSE(std::filesystem::exists(userCopy));
+
+    // A folder in the file's place: the bundle's folder refuses the map.
+    std::filesystem::remove(beside);
+    std::filesystem::create_directory(beside);
+    makeLv2().reset();
+    EXPECT_TRUE(std::filesystem::is_regular_file(userCopy));
+}
+
+} // namespace
+} // namespace lv2test

@@ -1,10 +1,11 @@
 // The bundle's turtle files: symbols hosts can use, numbers every host reads back exactly, and
 // presets that are the VST 2 build's programs.
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <random>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -18,10 +19,14 @@ TEST(Lv2Turtle, SymbolsAreUniqueLowerCaseIdentifiers) {
     APlugin plugin(nullptr);
     plugin.midiMapFiles = midimap::MapFiles{};
     const auto symbols = lv2glue::controlSymbols(plugin);
-    const std::regex identifier("[a-z_][a-z0-9_]*");
     std::set<std::string> seen;
     for (const std::string& s : symbols) {
-        EXPECT_TRUE(std::regex_match(s, identifier)) << s;
+        const bool identifier =
+            !s.empty() && !std::isdigit(static_cast<unsigned char>(s[0])) &&
+            std::all_of(s.begin(), s.end(), [](char c) {
+                return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+            });
+        EXPECT_TRUE(identifier) << s;
         EXPECT_TRUE(seen.insert(s).second) << s << " twice";
     }
     EXPECT_EQ(lv2glue::symbolFor("Dry/Wet"), "dry_wet");
@@ -49,46 +54,57 @@ std::string readFile(const std::filesystem::path& path) {
     return text.str();
 }
 
+/// The text after the next `key` from `at` up to the first of `ends`; moves `at` past it, or
+/// to npos when there is no such key.
+std::string nextAfter(const std::string& text, size_t& at, const std::string& key,
+                      const char* ends) {
+    at = text.find(key, at);
+    if (at == std::string::npos) return {};
+    at += key.size();
+    const size_t end = text.find_first_of(ends, at);
+    std::string found = text.substr(at, end - at);
+    at = end;
+    return found;
+}
+
 using Lv2BundleTest = Lv2Fixture;
 
 TEST_F(Lv2BundleTest, PresetsAreTheVstBuildsProgramsInPortOrder) {
     const std::string presets = readFile(std::filesystem::path(WADLING_LV2_BUNDLE) / "presets.ttl");
-    const std::regex label("rdfs:label \"([^\"]*)\"");
-    const std::regex value("pset:value ([^ ;]+)");
     auto vst = makeVst();
-    auto next = presets.cbegin();
+    size_t at = 0;
     for (int32_t program = 0; program < APlugin::kNumPrograms; ++program) {
         SCOPED_TRACE(program);
-        std::smatch m;
-        ASSERT_TRUE(std::regex_search(next, presets.cend(), m, label));
+        const std::string label = nextAfter(presets, at, "rdfs:label \"", "\"");
+        ASSERT_NE(at, std::string::npos);
         vst->dispatch(effSetProgram, 0, program);
-        EXPECT_EQ(m[1].str(), vst->text(effGetProgramName));
-        next = m[0].second;
+        EXPECT_EQ(label, vst->text(effGetProgramName));
         for (int i = 0; i < kParams; ++i) {
-            ASSERT_TRUE(std::regex_search(next, presets.cend(), m, value));
-            EXPECT_EQ(std::strtof(m[1].str().c_str(), nullptr), vst->getParameter(i));
-            next = m[0].second;
+            const std::string value = nextAfter(presets, at, "pset:value ", " ;");
+            ASSERT_NE(at, std::string::npos);
+            EXPECT_EQ(std::strtof(value.c_str(), nullptr), vst->getParameter(i));
         }
     }
-    EXPECT_FALSE(std::regex_search(next, presets.cend(), label));
+    EXPECT_EQ(presets.find("rdfs:label", at), std::string::npos);
 }
 
 TEST_F(Lv2BundleTest, PortDefaultsAreTheVstBuildsStartingValues) {
     const std::string plugin =
         readFile(std::filesystem::path(WADLING_LV2_BUNDLE) / "WadlingCompressor.ttl");
-    const std::regex port("lv2:index (\\d+) ;\\s*lv2:symbol \"([a-z0-9_]+)\" ;\\s*lv2:name "
-                          "\"([^\"]*)\" ;\\s*lv2:default ([^ ;]+)");
     auto vst = makeVst();
-    int found = 0;
-    for (std::sregex_iterator it(plugin.begin(), plugin.end(), port), end; it != end; ++it) {
-        const int index = std::stoi((*it)[1].str()) - static_cast<int>(lv2glue::FirstControl);
-        ASSERT_GE(index, 0);
-        ASSERT_LT(index, kParams);
-        EXPECT_EQ((*it)[3].str(), vst->text(effGetParamName, index));
-        EXPECT_EQ(std::strtof((*it)[4].str().c_str(), nullptr), vst->getParameter(index));
-        ++found;
+    size_t at = plugin.find("lv2:index " + std::to_string(lv2glue::FirstControl) + " ;");
+    ASSERT_NE(at, std::string::npos);
+    for (int i = 0; i < kParams; ++i) {
+        SCOPED_TRACE(i);
+        const std::string index = nextAfter(plugin, at, "lv2:index ", " ;");
+        const std::string name = nextAfter(plugin, at, "lv2:name \"", "\"");
+        const std::string value = nextAfter(plugin, at, "lv2:default ", " ;");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_EQ(std::stoi(index), static_cast<int>(lv2glue::FirstControl) + i);
+        EXPECT_EQ(name, vst->text(effGetParamName, i));
+        EXPECT_EQ(std::strtof(value.c_str(), nullptr), vst->getParameter(i));
     }
-    EXPECT_EQ(found, kParams);
+    EXPECT_EQ(plugin.find("lv2:index ", at), std::string::npos);
 }
 
 } // namespace
