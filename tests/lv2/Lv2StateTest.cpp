@@ -1,7 +1,9 @@
 // The state blob: what a controller set survives a save and a restore, ports that did not move
 // do not undo it, and a damaged blob is refused with everything left as it was.
 
+#include <atomic>
 #include <bit>
+#include <thread>
 
 #include "Lv2Render.h"
 #include "lv2/Lv2State.h"
@@ -162,6 +164,38 @@ TEST_F(Lv2StateTest, TheControllerMapGoesBesideTheBundlesLibraryOrToTheUsersCopy
     std::filesystem::create_directory(beside);
     makeLv2().reset();
     EXPECT_TRUE(std::filesystem::is_regular_file(userCopy));
+}
+
+} // namespace
+} // namespace lv2test
+
+namespace lv2test {
+namespace {
+
+// LV2 lets a host save while another thread runs the instance (ThreadSanitizer watches this).
+TEST_F(Lv2StateTest, SavingWhileRunningGivesWholeBlobs) {
+    auto lv2 = makeLv2();
+    lv2->activate();
+    StereoSignal in = dynamicTestSignal(256);
+    StereoSignal out(256);
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        for (int block = 0; block < 300; ++block) {
+            lv2->controls[param::Squeeze] = static_cast<float>(block % 7) / 7.0f;
+            lv2->run(in.left.data(), in.right.data(), out.left.data(), out.right.data(), 256);
+        }
+        done = true;
+    });
+    int saves = 0;
+    do {
+        StateStore store;
+        EXPECT_EQ(save(*lv2, store), LV2_STATE_SUCCESS);
+        const auto& blob = store.values[stateKey()].bytes;
+        EXPECT_TRUE(lv2glue::decodeState(blob.data(), blob.size()).has_value());
+        ++saves;
+    } while (!done);
+    audio.join();
+    EXPECT_GT(saves, 0);
 }
 
 } // namespace
