@@ -1,4 +1,5 @@
-# The release archive of this build: the plug-in binary, README, licence and install notes,
+# The release archive of this build: the plug-in binary, README, licence, install notes and the
+# musicians' guide,
 # written by CPack (`cpack --config <build>/CPackConfig.cmake`, or the `package` target) as
 # WadlingCompressor-<version>-<system>.zip on Windows and .tar.gz elsewhere.
 
@@ -40,8 +41,11 @@ install(TARGETS WadlingCompressor
         LIBRARY DESTINATION . COMPONENT plugin
         ARCHIVE DESTINATION lib COMPONENT development EXCLUDE_FROM_ALL)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
-              ${PROJECT_BINARY_DIR}/INSTALL.txt
+              ${PROJECT_BINARY_DIR}/INSTALL.txt ${PROJECT_SOURCE_DIR}/packaging/GUIDE.md
         DESTINATION . COMPONENT plugin)
+# The musicians' guide shows the editor as wadling-snapshot composes it.
+install(FILES ${PROJECT_SOURCE_DIR}/tools/wadling-snapshot/demo-editor.png
+        DESTINATION . RENAME editor.png COMPONENT plugin)
 
 set(CPACK_PACKAGE_NAME WadlingCompressor)
 set(CPACK_PACKAGE_VENDOR Reedmoor)

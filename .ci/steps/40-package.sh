@@ -1,6 +1,6 @@
 # Release archives of the three plug-in targets (`cmake --workflow --preset package`), then a
 # look inside each: the binary with exactly its two exports (and only system DLLs imported on
-# Windows), README, licence and install notes.
+# Windows), README, licence, install notes and the musicians' guide with its picture.
 set -euo pipefail
 rm -rf build/package/archives
 cmake --workflow --preset package
@@ -20,7 +20,7 @@ for entry in linux-x86_64:tar.gz:WadlingCompressor.so:nm \
     archive="build/package/archives/$name.$kind"
     [ -f "$archive" ] || { echo "missing $archive"; exit 1; }
     (cd "$unpacked" && cmake -E tar xf "../archives/$name.$kind")
-    for file in "$binary" README.md LICENSE INSTALL.txt; do
+    for file in "$binary" README.md LICENSE INSTALL.txt GUIDE.md editor.png; do
         [ -s "$unpacked/$name/$file" ] || { echo "$archive lacks $file"; exit 1; }
     done
     windows=OFF
