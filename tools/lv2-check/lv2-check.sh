@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The built LV2 bundle through the system's LV2 tools: lv2_validate on its turtle files, lv2info
-# on the plug-in and its UI, and lv2file renders (by preset and by port values) compared sample for sample
-# with wadling-render's renders of the same input through the VST 2 build.
+# on the plug-in and its UI, and lv2file renders (by preset and by port values) compared sample
+# for sample with wadling-render's renders of the same input through the VST 2 build.
 #
 #   tools/lv2-check/lv2-check.sh [BUILD_DIR]     (default build/linux; needs lv2-dev, sordi,
 #                                                  lilv-utils, lv2file and python3)
