@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
@@ -74,8 +75,11 @@ uint32_t channelMessageSize(uint8_t status) {
 } // namespace
 
 Lv2Plugin::Lv2Plugin(const LV2_URID_Map& map)
-    : urid{map.map(map.handle, LV2_ATOM__Sequence), map.map(map.handle, LV2_ATOM__Chunk),
-           map.map(map.handle, LV2_MIDI__MidiEvent), map.map(map.handle, kStateKeyUri)},
+    : urid{map.map(map.handle, LV2_ATOM__Sequence),  map.map(map.handle, LV2_ATOM__Chunk),
+           map.map(map.handle, LV2_MIDI__MidiEvent), map.map(map.handle, kStateKeyUri),
+           map.map(map.handle, LV2_ATOM__Object),    map.map(map.handle, LV2_ATOM__Int),
+           map.map(map.handle, kMidiMapRequestUri),  map.map(map.handle, kCommandUri),
+           map.map(map.handle, kParameterUri)},
       effect(std::make_unique<APlugin>(&Lv2Plugin::hostCallback)),
       midiRecords(std::make_unique<VstMidiEvent[]>(kMaxQueued)),
       midiListStorage(
@@ -169,6 +173,38 @@ void Lv2Plugin::beginMidiOut() {
     lv2_atom_sequence_clear(midiOut);
 }
 
+void Lv2Plugin::applyRequests() {
+    if (!midiIn || midiIn->atom.type != urid.atomSequence ||
+        midiIn->atom.size < sizeof(LV2_Atom_Sequence_Body))
+        return;
+    LV2_ATOM_SEQUENCE_FOREACH(midiIn, ev) {
+        if (ev->body.type != urid.atomObject || ev->body.size < sizeof(LV2_Atom_Object_Body))
+            continue;
+        const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
+        if (object->body.otype != urid.midiMapRequest) continue;
+        std::optional<int32_t> command, parameter;
+        const auto* end = reinterpret_cast<const uint8_t*>(&object->body) + object->atom.size;
+        LV2_ATOM_OBJECT_FOREACH(object, prop) {
+            // A property reaching past its object ends the object.
+            if (reinterpret_cast<const uint8_t*>(prop + 1) > end ||
+                prop->value.size >
+                    static_cast<size_t>(end - reinterpret_cast<const uint8_t*>(prop + 1)))
+                break;
+            if (prop->value.type != urid.atomInt || prop->value.size != sizeof(int32_t)) continue;
+            const int32_t value = reinterpret_cast<const LV2_Atom_Int&>(prop->value).body;
+            if (prop->key == urid.command) command = value;
+            if (prop->key == urid.parameter) parameter = value;
+        }
+        if (command == LearnParameter && parameter && *parameter >= -1 &&
+            *parameter < APlugin::kNumParams)
+            effect->midiLearnParam.store(*parameter, relaxed);
+        else if (command == ClearMidiMap)
+            effect->clearMidiMap();
+        else if (command == DefaultMidiMap)
+            effect->setDefaultMidiMap();
+    }
+}
+
 void Lv2Plugin::queueMidiIn(uint32_t start, uint32_t end, uint32_t frames) {
     if (!midiIn || midiIn->atom.type != urid.atomSequence ||
         midiIn->atom.size < sizeof(LV2_Atom_Sequence_Body))
@@ -221,6 +257,7 @@ void Lv2Plugin::passMidiOut(const VstEvents& events) {
 
 void Lv2Plugin::run(uint32_t frames) {
     applyControls();
+    applyRequests();
     beginMidiOut();
     if (frames == 0) return;
     if (!audioIn[0] || !audioIn[1] || !audioOut[0] || !audioOut[1]) {

@@ -46,11 +46,14 @@ private:
                                              intptr_t value, void* ptr, float opt);
     void applyControls();
     void beginMidiOut();
+    /// The editor's MIDI map requests of this block, before any of its MIDI is handled.
+    void applyRequests();
     void queueMidiIn(uint32_t pieceStart, uint32_t pieceEnd, uint32_t frames);
     void passMidiOut(const VstEvents& events);
 
     struct Urids {
         LV2_URID atomSequence, atomChunk, midiEvent, stateKey;
+        LV2_URID atomObject, atomInt, midiMapRequest, command, parameter;
     } urid;
     std::unique_ptr<APlugin> effect;
 

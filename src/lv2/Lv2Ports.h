@@ -12,6 +12,21 @@ inline constexpr const char* kPluginUri = "https://reedmoor.example/plugins/wadl
 inline constexpr const char* kStateKeyUri =
     "https://reedmoor.example/plugins/wadling-compressor#state";
 
+/// The editor's requests to the instance, which may live in another process: an atom:Object of
+/// this type on the midi_in port, with an atom:Int command (the MidiCommand values) and, for
+/// learning, the parameter index.
+inline constexpr const char* kMidiMapRequestUri =
+    "https://reedmoor.example/plugins/wadling-compressor#MidiMapRequest";
+inline constexpr const char* kCommandUri =
+    "https://reedmoor.example/plugins/wadling-compressor#command";
+inline constexpr const char* kParameterUri =
+    "https://reedmoor.example/plugins/wadling-compressor#parameter";
+/// As the editor's MIDI menu numbers its entries.
+enum MidiCommand : int32_t { LearnParameter = 0, ClearMidiMap = 2, DefaultMidiMap = 3 };
+
+/// The editor as an LV2 UI.
+inline constexpr const char* kUiUri = "https://reedmoor.example/plugins/wadling-compressor#ui";
+
 /// Port indices: audio first, then the MIDI sequences, then one control port per parameter in
 /// the plug-in's own order, so that port FirstControl + i is parameter i.
 enum Port : uint32_t {

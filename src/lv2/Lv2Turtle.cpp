@@ -21,6 +21,7 @@ constexpr const char* kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#
                                   "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
                                   "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
                                   "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
+                                  "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
                                   "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
 
 std::string literal(std::string_view text) {
@@ -80,7 +81,8 @@ std::string midiPort(uint32_t index, const char* io, const char* symbol, const c
                      bool control) {
     std::string text = std::string("        a atom:AtomPort, lv2:") + io + " ;\n" +
                        "        atom:bufferType atom:Sequence ;\n" +
-                       "        atom:supports midi:MidiEvent ;\n" +
+                       (control ? "        atom:supports midi:MidiEvent, atom:Object ;\n"
+                                : "        atom:supports midi:MidiEvent ;\n") +
                        "        lv2:portProperty lv2:connectionOptional ;\n";
     if (control) text += "        lv2:designation lv2:control ;\n";
     return text + "        lv2:index " + std::to_string(index) + " ;\n        lv2:symbol " +
@@ -156,7 +158,7 @@ std::string decimal(float value) {
 }
 
 TurtleFiles writeTurtle(APlugin& plugin, std::string_view binaryName, int minorVersion,
-                        int microVersion) {
+                        int microVersion, std::string_view uiBinaryName) {
     const auto symbols = controlSymbols(plugin);
     std::array<float, APlugin::kNumParams> defaults{};
     for (int32_t i = 0; i < APlugin::kNumParams; ++i)
@@ -166,6 +168,11 @@ TurtleFiles writeTurtle(APlugin& plugin, std::string_view binaryName, int minorV
     files.manifest = kPrefixes;
     files.manifest += pluginRef() + "\n    a lv2:Plugin ;\n    lv2:binary <" +
                       std::string(binaryName) + "> ;\n    rdfs:seeAlso <WadlingCompressor.ttl> .\n";
+    const std::string uiRef = std::string("<") + kUiUri + ">";
+    if (!uiBinaryName.empty())
+        files.manifest += "\n" + uiRef + "\n    a ui:X11UI ;\n    ui:binary <" +
+                          std::string(uiBinaryName) +
+                          "> ;\n    rdfs:seeAlso <WadlingCompressor.ttl> .\n";
 
     files.presets = kPrefixes;
     for (int32_t program = 0; program < APlugin::kNumPrograms; ++program) {
@@ -197,6 +204,7 @@ TurtleFiles writeTurtle(APlugin& plugin, std::string_view binaryName, int minorV
     text += "    lv2:optionalFeature lv2:hardRTCapable, opts:options ;\n";
     text += "    opts:supportedOption bufsz:maxBlockLength ;\n";
     text += "    lv2:extensionData state:interface ;\n";
+    if (!uiBinaryName.empty()) text += "    ui:ui " + uiRef + " ;\n";
     std::vector<std::string> ports = {
         audioPort(InL, "InputPort", "in_l", pinName(plugin, true, 0)),
         audioPort(InR, "InputPort", "in_r", pinName(plugin, true, 1)),
@@ -208,6 +216,14 @@ TurtleFiles writeTurtle(APlugin& plugin, std::string_view binaryName, int minorV
     for (int32_t i = 0; i < APlugin::kNumParams; ++i)
         ports.push_back(controlPort(plugin, i, symbols[i], defaults[i]));
     text += joinPorts(ports);
+    if (!uiBinaryName.empty()) {
+        // A fixed-size window driven by the host's idle calls; it writes control ports as floats
+        // and sends MIDI map requests to midi_in as atoms.
+        text += "\n" + uiRef + "\n    a ui:X11UI ;\n    ui:binary <" + std::string(uiBinaryName) +
+                "> ;\n    lv2:requiredFeature ui:parent, urid:map ;\n" +
+                "    lv2:optionalFeature ui:resize, ui:touch, ui:noUserResize ;\n" +
+                "    lv2:extensionData ui:idleInterface .\n";
+    }
     plugin.setProgram(0);
     return files;
 }

@@ -26,9 +26,10 @@ struct TurtleFiles {
     std::string presets;
 };
 
-/// The three files for a bundle whose library file is `binaryName`. `plugin` is changed: the
-/// programs are selected in turn to read their values.
+/// The three files for a bundle whose library file is `binaryName`, with the editor's UI in
+/// `uiBinaryName` unless that is empty. `plugin` is changed: the programs are selected in turn to
+/// read their values.
 TurtleFiles writeTurtle(APlugin& plugin, std::string_view binaryName, int minorVersion,
-                        int microVersion);
+                        int microVersion, std::string_view uiBinaryName = {});
 
 } // namespace lv2glue

@@ -1,5 +1,5 @@
-// wadling-lv2-ttl OUTDIR BINARY MINOR MICRO: writes manifest.ttl, WadlingCompressor.ttl and
-// presets.ttl of the LV2 bundle into OUTDIR. The build runs it; nobody else needs to.
+// wadling-lv2-ttl OUTDIR BINARY MINOR MICRO [UI_BINARY]: writes manifest.ttl, WadlingCompressor.ttl
+// and presets.ttl of the LV2 bundle into OUTDIR. The build runs it; nobody else needs to.
 
 #include <cstdio>
 #include <fstream>
@@ -21,16 +21,16 @@ bool writeFile(const std::string& path, const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: wadling-lv2-ttl OUTDIR BINARY MINOR MICRO\n");
+    if (argc != 5 && argc != 6) {
+        std::fprintf(stderr, "usage: wadling-lv2-ttl OUTDIR BINARY MINOR MICRO [UI_BINARY]\n");
         return 2;
     }
     try {
         APlugin plugin(nullptr);
         // The tables are all this program wants: no controller map is written at build time.
         plugin.midiMapFiles = midimap::MapFiles{};
-        const lv2glue::TurtleFiles files =
-            lv2glue::writeTurtle(plugin, argv[2], std::stoi(argv[3]), std::stoi(argv[4]));
+        const lv2glue::TurtleFiles files = lv2glue::writeTurtle(
+            plugin, argv[2], std::stoi(argv[3]), std::stoi(argv[4]), argc == 6 ? argv[5] : "");
         const std::string dir = argv[1];
         const bool ok = writeFile(dir + "/manifest.ttl", files.manifest) &&
                         writeFile(dir + "/WadlingCompressor.ttl", files.plugin) &&

@@ -209,6 +209,10 @@ public:
     /// The window of ours holding the mouse capture, or null.
     virtual WindowHandle captureWindow() = 0;
 
+    /// The system's own handle of one of our windows, as a host that embeds it wants it (an X
+    /// window id on X11); backends whose handles are the system's answer the handle itself.
+    virtual void* nativeWindow(WindowHandle window) { return window; }
+
     /// The pointer's screen position.
     virtual void cursorPos(int& x, int& y) = 0;
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The built LV2 bundle through the system's LV2 tools: lv2_validate on its turtle files, lv2info
-# on the plug-in, and lv2file renders (by preset and by port values) compared sample for sample
-# with wadling-render's renders of the same input through the VST 2 build.
+# on the plug-in and its UI, and lv2file renders (by preset and by port values) compared sample
+# for sample with wadling-render's renders of the same input through the VST 2 build.
 #
 #   tools/lv2-check/lv2-check.sh [BUILD_DIR]     (default build/linux; needs lv2-dev, sordi,
 #                                                  lilv-utils, lv2file and python3)
@@ -33,6 +33,12 @@ ports=$(grep -c '^	Port [0-9]*:' "$work/info.txt" || true)
 presets=$(lv2file -L "$uri" 2>/dev/null | grep -c '^Preset: ' || true)
 echo "lv2info: $(sed -n 's/^	Name: *//p' "$work/info.txt"), $ports ports, $presets presets"
 [ "$ports" -eq 18 ] && [ "$presets" -eq 12 ] || { echo "lv2-check: expected 18 ports and 12 presets"; exit 1; }
+# The editor's UI as hosts find it: an X11 UI whose library is in the bundle.
+ui_class=$(awk '/#ui$/ {found = 1} found && /Class:/ {print $2; exit}' "$work/info.txt")
+ui_binary=$(awk '/#ui$/ {found = 1} found && /Binary:/ {print $2; exit}' "$work/info.txt")
+echo "lv2info: UI ${ui_class##*#}, ${ui_binary##*/}"
+[ "$ui_class" = "http://lv2plug.in/ns/extensions/ui#X11UI" ] && [ -f "${ui_binary#file://}" ] ||
+    { echo "lv2-check: expected an X11 UI with its library in the bundle"; exit 1; }
 
 # The WAV writers differ in their header chunks; the format and the sample bytes must not.
 same_samples() {

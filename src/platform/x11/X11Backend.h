@@ -12,6 +12,7 @@
 #include <X11/Xlib.h>
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,9 @@ public:
     int screen() const { return screen_; }
     /// The X window of one of ours, 0 for others and gone ones.
     Window idOf(WindowHandle window) const;
+    void* nativeWindow(WindowHandle window) override {
+        return reinterpret_cast<void*>(static_cast<std::uintptr_t>(idOf(window)));
+    }
     /// An event for our windows while a popup is up: the editor keeps painting.
     void dispatch(XEvent& event);
     /// What an idle call does besides reading events.
