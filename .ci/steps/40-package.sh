@@ -23,6 +23,13 @@ for entry in linux-x86_64:tar.gz:WadlingCompressor.so:nm \
     for file in "$binary" README.md LICENSE INSTALL.txt GUIDE.md editor.png; do
         [ -s "$unpacked/$name/$file" ] || { echo "$archive lacks $file"; exit 1; }
     done
+    if [ "$kind" = tar.gz ]; then
+        for file in WadlingCompressor.so WadlingCompressorUI.so manifest.ttl \
+                    WadlingCompressor.ttl presets.ttl; do
+            [ -s "$unpacked/$name/WadlingCompressor.lv2/$file" ] ||
+                { echo "$archive lacks WadlingCompressor.lv2/$file"; exit 1; }
+        done
+    fi
     windows=OFF
     [ "$kind" = zip ] && windows=ON
     cmake -DTOOL="$tool" -DBINARY="$unpacked/$name/$binary" -DWINDOWS="$windows" -P "$check"
