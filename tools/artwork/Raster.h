@@ -67,7 +67,8 @@ class Canvas {
 public:
     /// width x height pixels at 100 %.
     Canvas(int width, int height);
-    /// A picture of designWidth x designHeight design pixels drawn at percent (positive).
+    /// A picture of designWidth x designHeight design pixels drawn at percent; a density of 0
+    /// or less gives an empty canvas.
     static Canvas AtScale(int designWidth, int designHeight, int percent);
     int Width() const { return width_; }
     int Height() const { return height_; }
