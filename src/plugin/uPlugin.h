@@ -96,6 +96,9 @@ public:
     /// Resets the filter and detector state; parameter-driven fields stay.
     void suspend() override;
     void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) override;
+    /// Grows the work buffers for blocks of `frames` ahead of processing, so that such blocks
+    /// allocate nothing on the audio thread; false when memory runs out.
+    bool reserveFrames(int32_t frames);
     /// Replaces the output like processReplacing (it does not accumulate).
     void process(float** inputs, float** outputs, int32_t sampleFrames) override;
     /// Answers the meter value and clears it; nothing writes it, so it is always 0.
@@ -111,6 +114,9 @@ public:
     int32_t processEvents(VstEvents* events) override;
     /// Handles every event queued for `position` and moves midiNextEventPos on.
     void dispatchMidiEvents(int32_t position);
+    /// The block position of the events being handled: a host that timestamps what the plug-in
+    /// passes on reads it from inside its callback (the VST 2 record carries 0 there).
+    int32_t midiEventPosition() const { return midiDispatchPos; }
     /// End of a block: events still queued (at or beyond its end) move to position 0 of the
     /// next block.
     void finishMidiBlock();
@@ -166,6 +172,7 @@ private:
     int32_t midiQueuedCount = 0;
     /// Sample position of the earliest queued event in the current block.
     int32_t midiNextEventPos = kMidiNoEvent;
+    int32_t midiDispatchPos = 0;
     /// Highest queue slot in use: the scans stop there.
     int32_t midiLastSlot = 0;
 

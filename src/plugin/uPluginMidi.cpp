@@ -79,6 +79,7 @@ int32_t APlugin::processEvents(VstEvents* events) {
 }
 
 void APlugin::dispatchMidiEvents(std::int32_t position) {
+    midiDispatchPos = position;
     std::int32_t next = kMidiNoEvent;
     std::int32_t last = 0;
     for (std::int32_t slot = 1; slot <= midiLastSlot; ++slot) {

@@ -117,6 +117,10 @@ bool APlugin::growBuffers(int32_t sampleFrames) {
     return true;
 }
 
+bool APlugin::reserveFrames(int32_t frames) {
+    return frames <= bufferCapacity || growBuffers(frames);
+}
+
 void APlugin::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) {
     if (sampleFrames <= 0 || !inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] ||
         !outputs[1])

@@ -13,8 +13,9 @@ ALLOWED = {
     "runtime": {"platform"},
     "toolkit": {"runtime", "platform"},
     "plugin": {"vst", "platform"},
+    "lv2": {"plugin", "vst", "platform"},
     "editor": {"plugin", "toolkit", "runtime", "platform", "vst"},
-    "entries": {"editor", "plugin", "toolkit", "runtime", "platform", "vst"},
+    "entries": {"editor", "lv2", "plugin", "toolkit", "runtime", "platform", "vst"},
     "host": {"vst", "platform"},
 }
 SYSTEM_LAYERS = {"platform", "vst"}
