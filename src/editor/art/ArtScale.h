@@ -30,4 +30,25 @@ constexpr int scaled(int designPixels, int percent) {
     return int(q);
 }
 
+/// The design coordinate whose scaled edge lies nearest device coordinate x (halves go up), so
+/// designPixel(scaled(t, p), p) == t for every supported density. Input mapped through it
+/// behaves at every density as the design does. Anything but a positive percent gives 0.
+constexpr int designPixel(int devicePixels, int percent) {
+    if (percent <= 0) return 0;
+    const std::int64_t n = std::int64_t(devicePixels) * 200 + percent;
+    const std::int64_t d = 2 * std::int64_t(percent);
+    const std::int64_t q = n >= 0 ? n / d : -((-n + d - 1) / d);
+    if (q > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+    if (q < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+    return int(q);
+}
+
+/// The density to draw at for an asked one: the nearest supported at or below it, 100 at least.
+constexpr int supportedScaleAtOrBelow(double percent) {
+    int best = kScales[0];
+    for (int s : kScales)
+        if (s <= percent + 1e-6 && s > best) best = s;
+    return best;
+}
+
 } // namespace editorart
