@@ -3,6 +3,7 @@
 
 #include "editor/APluginEditorTestHooks.h"
 #include "editor/uEditor.h"
+#include "editor/uEditorScale.h"
 #include "platform/Platform.h"
 #include "runtime/Application.h"
 
@@ -14,7 +15,9 @@ AudioEffect* createPluginWithEditor(audioMasterCallback audioMaster) {
     return std::make_unique<APlugin>(audioMaster, &createPluginEditor).release();
 }
 
-APluginEditor::APluginEditor(APlugin& plugin) : AEffEditor(&plugin), plugin(plugin) {
+APluginEditor::APluginEditor(APlugin& plugin)
+    : AEffEditor(&plugin), choiceFile(editorscale::choiceFile(platform::userSettingsFolder())),
+      plugin(plugin) {
     plugin.setEditorNotice(this);
 }
 
@@ -45,10 +48,7 @@ bool APluginEditor::open(void* ptr) {
     try {
         if (openCount == 1 || !window) {
             parentWindow = ptr;
-            auto made = runtime::MakeForm<TPluginEditorWindow>(nullptr, mirror);
-            made->SetParentWindow(ptr);
-            made->SetBounds(0, 0, TPluginEditorWindow::kClientWidth,
-                            TPluginEditorWindow::kClientHeight);
+            auto made = makeWindow(ptr, chosenScale());
             // Let update through before copying: a value set on another thread after the copy
             // and before the window exists would otherwise reach neither, and stay unseen
             // until the host changes that parameter again.
@@ -78,6 +78,49 @@ bool APluginEditor::open(void* ptr) {
         --openCount;
         if (!window) parentWindow = nullptr;
         return false;
+    }
+}
+
+std::unique_ptr<TPluginEditorWindow> APluginEditor::makeWindow(void* parent, int scale) {
+    auto made = runtime::MakeForm<TPluginEditorWindow>(nullptr, mirror, scale);
+    made->SetParentWindow(parent);
+    made->SetBounds(0, 0, TPluginEditorWindow::ClientWidthAt(made->Scale()),
+                    TPluginEditorWindow::ClientHeightAt(made->Scale()));
+    return made;
+}
+
+int APluginEditor::chosenScale() {
+    return editorscale::choose(editorscale::readChoice(choiceFile), hostFactor,
+                               platform::backend().displayScale(parentWindow));
+}
+
+bool APluginEditor::hostScale(float factor) {
+    hostFactor = factor;
+    applyScale();
+    return true;
+}
+
+void APluginEditor::applyScale() {
+    if (!window) return;
+    const int scale = chosenScale();
+    if (scale == window->Scale()) return;
+    const int width = TPluginEditorWindow::ClientWidthAt(scale);
+    const int height = TPluginEditorWindow::ClientHeightAt(scale);
+    if (!plugin.sizeWindow(width, height)) return;
+    try {
+        auto made = makeWindow(parentWindow, scale);
+        made->plugin = &plugin;
+        mirror.copyFrom(plugin);
+        made->ShowForm();
+        window = std::move(made);
+        window->Repaint();
+        window->DIBContainer1->Repaint();
+        window->UpdaterTimer(window->Updater);
+        window->Updater->SetEnabled(true);
+    } catch (...) {
+        // The old window stays as it was; the host was told a size it no longer shows.
+        runtime::Application().HandleException();
+        plugin.sizeWindow(window->ClientWidth(), window->ClientHeight());
     }
 }
 
