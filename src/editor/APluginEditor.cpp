@@ -2,6 +2,7 @@
 #include "editor/APluginEditor.h"
 
 #include "editor/APluginEditorTestHooks.h"
+#include "editor/art/ArtScale.h"
 #include "editor/uEditor.h"
 #include "editor/uEditorScale.h"
 #include "platform/Platform.h"
@@ -24,6 +25,7 @@ APluginEditor::APluginEditor(APlugin& plugin)
 APluginEditor::~APluginEditor() {
     // A parameter set while the window goes (by its own handlers) has no editor to tell.
     plugin.setEditorNotice(nullptr);
+    stopScaleTimer();
     if (window) {
         plugin.editorClosed.store(true, std::memory_order_relaxed);
         windowOpen.store(false, std::memory_order_relaxed);
@@ -89,9 +91,32 @@ std::unique_ptr<TPluginEditorWindow> APluginEditor::makeWindow(void* parent, int
     return made;
 }
 
+int APluginEditor::userScaleChoice() const {
+    return unsavedChoice >= 0 ? unsavedChoice : editorscale::readChoice(choiceFile);
+}
+
 int APluginEditor::chosenScale() {
-    return editorscale::choose(editorscale::readChoice(choiceFile), hostFactor,
+    return editorscale::choose(userScaleChoice(), hostFactor,
                                platform::backend().displayScale(parentWindow));
+}
+
+void APluginEditor::chooseUserScale(int choice) {
+    if (choice != editorscale::kAutomatic && !editorart::isSupportedScale(choice)) return;
+    unsavedChoice = editorscale::writeChoice(choiceFile, choice) ? -1 : choice;
+    stopScaleTimer();
+    scaleTimer = platform::backend().startTimer(1, [this] {
+        stopScaleTimer();
+        try {
+            applyScale();
+        } catch (...) {
+            runtime::Application().HandleException();
+        }
+    });
+}
+
+void APluginEditor::stopScaleTimer() {
+    if (scaleTimer != 0) platform::backend().stopTimer(scaleTimer);
+    scaleTimer = 0;
 }
 
 bool APluginEditor::hostScale(float factor) {
@@ -127,6 +152,8 @@ void APluginEditor::applyScale() {
 void APluginEditor::close() {
     if (--openCount < 0) openCount = 0;
     if (openCount > 0) return;
+    stopScaleTimer();
+    unsavedChoice = -1;
     plugin.editorClosed.store(true, std::memory_order_relaxed);
     windowOpen.store(false, std::memory_order_relaxed);
     window.reset();

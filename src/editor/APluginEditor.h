@@ -67,6 +67,12 @@ public:
     /// A host that refuses keeps the whole picture at the old size; the next open takes the new
     /// one. Not from inside the window's own handlers (the window goes).
     void applyScale();
+    /// The user's Zoom choice as kept in choiceFile (editorscale::kAutomatic when none).
+    int userScaleChoice() const;
+    /// Keeps the user's choice for every instance and applies it from a timer tick, once the
+    /// window's menu handlers that chose it are done. A choice the file refuses still applies
+    /// to this window until it closes.
+    void chooseUserScale(int choice);
 
     ERect rect{};
     int32_t openCount = 0;
@@ -80,6 +86,9 @@ public:
 
 private:
     std::unique_ptr<TPluginEditorWindow> makeWindow(void* parent, int scale);
+    void stopScaleTimer();
+    std::uint32_t scaleTimer = 0;
+    int unsavedChoice = -1; ///< a choice the file refused, while this window lives
 
     APlugin& plugin;
     /// Whether update copies into the mirror: from just before a window is made until it goes.

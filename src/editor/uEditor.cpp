@@ -3,6 +3,7 @@
 #include "editor/art/ArtScale.h"
 #include "editor/art/EditorArt.h"
 #include "editor/uEditorArt.h"
+#include "editor/uEditorScale.h"
 #include "runtime/Dialogs.h"
 #include "runtime/ScopedFlag.h"
 #include "runtime/Shell.h"
@@ -307,6 +308,17 @@ void TPluginEditorWindow::buildMenu() {
     for (runtime::TMenuItem* midi : {mnuitmMIDILearn, mnuitmShowMIDImap, mnuitmResetMIDILearning,
                                      mnuitmRestoreDefaultMIDIMapping})
         midi->OnClick = learnClick;
+    mnuZoom = item(root, "mnuZoom", "Zoom", 0);
+    const char* zoomNames[] = {"mnuZoomAutomatic", "mnuZoom100", "mnuZoom150", "mnuZoom200"};
+    const char* zoomCaptions[] = {"Automatic", "100 %", "150 %", "200 %"};
+    for (std::size_t k = 0; k < mnuZoomItems.size(); ++k) {
+        const std::intptr_t tag = k == 0 ? editorscale::kAutomatic : editorart::kScales[k - 1];
+        runtime::TMenuItem* zoom = item(mnuZoom, zoomNames[k], zoomCaptions[k], tag);
+        zoom->SetRadioItem(true);
+        zoom->SetGroupIndex(2);
+        zoom->OnClick = [this](TPersistent* sender) { mnuZoomClick(sender); };
+        mnuZoomItems[k] = zoom;
+    }
 }
 
 void TPluginEditorWindow::buildControls() {
@@ -405,6 +417,11 @@ void TPluginEditorWindow::mnuSqeezy1Click(TPersistent* sender) {
 void TPluginEditorWindow::mnuSqzyPopup(TPersistent*) {
     mnuMIDISplit->SetVisible(lastTag >= 0);
     mnuMIDI->SetVisible(mnuMIDISplit->Visible());
+    // Zoom goes with the part below the separator: the whole picture (the knob) shows it.
+    mnuZoom->SetVisible(mnuMIDISplit->Visible());
+    const int choice = plugin ? pluginEditor(*plugin)->userScaleChoice() : editorscale::kAutomatic;
+    for (runtime::TMenuItem* zoom : mnuZoomItems)
+        zoom->SetChecked(zoom->Tag() == choice);
 }
 
 void TPluginEditorWindow::mnuitmMIDILearnClick(TPersistent* sender) {
@@ -425,6 +442,14 @@ void TPluginEditorWindow::mnuitmMIDILearnClick(TPersistent* sender) {
     default:
         break;
     }
+}
+
+void TPluginEditorWindow::mnuZoomClick(TPersistent* sender) {
+    if (!plugin) return;
+    // This window goes when the density changes: the wrapper applies the choice after the
+    // menu's handlers are done.
+    pluginEditor(*plugin)->chooseUserScale(
+        static_cast<int>(static_cast<TComponent*>(sender)->Tag()));
 }
 
 void TPluginEditorWindow::DIBContainer1Click(TPersistent*) {

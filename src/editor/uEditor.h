@@ -58,6 +58,9 @@ public:
     runtime::TMenuItem* mnuitmShowMIDImap = nullptr;
     runtime::TMenuItem* mnuitmResetMIDILearning = nullptr;
     runtime::TMenuItem* mnuitmRestoreDefaultMIDIMapping = nullptr;
+    runtime::TMenuItem* mnuZoom = nullptr;
+    /// "Automatic", "100 %", "150 %", "200 %": tags kAutomatic (0) and the densities.
+    std::array<runtime::TMenuItem*, 4> mnuZoomItems{};
     toolkit::TDIBContainer* DIBContainer1 = nullptr;
     toolkit::TDIBKnob* kbComp = nullptr;
     toolkit::TDIBImage* DIBImage1 = nullptr;
@@ -87,6 +90,7 @@ public:
     void mnuSqeezy1Click(runtime::TPersistent* sender);
     void mnuSqzyPopup(runtime::TPersistent* sender);
     void mnuitmMIDILearnClick(runtime::TPersistent* sender);
+    void mnuZoomClick(runtime::TPersistent* sender);
     void DIBContainer1Click(runtime::TPersistent* sender);
     void UpdaterTimer(runtime::TPersistent* sender);
 

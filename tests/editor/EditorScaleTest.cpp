@@ -8,6 +8,7 @@
 #include "editor/uEditorScale.h"
 #include "runtime/Streams.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -259,4 +260,46 @@ TEST_F(ScaleTest, AHostScaleForAnOpenEditorResizesOnlyWhenTheHostTakesTheNewSize
     EXPECT_EQ(host.calls(audioMasterSizeWindow).size(), count) << "same density: nothing asked";
     EXPECT_EQ(plugin->dispatch(effVendorSpecific, kScaleIndex, 1, nullptr, 2.0f), 0);
     EXPECT_EQ(window().Scale(), 150) << "another vendor call is not a scale";
+}
+
+TEST_F(ScaleTest, TheZoomMenuKeepsTheUsersChoiceForEveryInstanceAndRedrawsTheOpenEditor) {
+    host.setAnswer(audioMasterSizeWindow, 1);
+    hostScale(1.5f);
+    open();
+    menu(*window().Duck3);
+    const auto& shown = headless.shownMenus().back().items;
+    const auto zoom =
+        std::find_if(shown.begin(), shown.end(), [](const auto& e) { return e.caption == "Zoom"; });
+    ASSERT_NE(zoom, shown.end());
+    std::vector<std::string> captions;
+    std::vector<bool> checked;
+    for (const auto& sub : zoom->items) {
+        captions.push_back(sub.caption);
+        checked.push_back(sub.checked);
+    }
+    EXPECT_EQ(captions, (std::vector<std::string>{"Automatic", "100 %", "150 %", "200 %"}));
+    EXPECT_EQ(checked, (std::vector<bool>{true, false, false, false}));
+
+    menu(*window().Duck3, {"Zoom", "100 %"});
+    EXPECT_EQ(window().Scale(), 150) << "not inside the menu's own handlers";
+    tick();
+    EXPECT_EQ(window().Scale(), 100) << "the user's choice over the host's";
+    EXPECT_EQ(rect(), (std::pair{490, 322}));
+    EXPECT_EQ(editorscale::readChoice(choicePath), 100);
+    EXPECT_EQ(host.calls(audioMasterSizeWindow).back().index, 490);
+
+    // Another instance reads the same choice.
+    host::PluginInstance other(&testsupport::linkedEntry, host);
+    APluginEditor& second = *pluginEditor(testsupport::pluginObject(other));
+    second.choiceFile = choicePath;
+    ASSERT_EQ(other.dispatch(effVendorSpecific, kScaleIndex, kScaleValue, nullptr, 2.0f), 1);
+    int otherParent = 0;
+    ASSERT_EQ(other.dispatch(effEditOpen, 0, 0, &otherParent), 1);
+    EXPECT_EQ(second.window->Scale(), 100);
+    other.dispatch(effEditClose);
+
+    menu(*window().Duck3, {"Zoom", "Automatic"});
+    tick();
+    EXPECT_EQ(window().Scale(), 150) << "automatic: the host's word again";
+    EXPECT_EQ(editorscale::readChoice(choicePath), editorscale::kAutomatic);
 }
