@@ -22,6 +22,8 @@ const char* const kUsage =
     "options:\n"
     "  --program N|NAME       factory program by number or name\n"
     "  --param NAME=VALUE     parameter by name or index, value 0..1 (repeatable)\n"
+    "  --scale PERCENT        the host's editor scale ('PreS'), e.g. 200; pixels below are the\n"
+    "                         window's\n"
     "actions, played in order after the editor opens:\n"
     "  --drag FIGURE:DY       drag a figure (lo, mid, hi, mix or Duck1..Duck4) DY pixels down\n"
     "  --dblclick FIGURE      double-click a figure (resets its band)\n"
@@ -141,8 +143,8 @@ struct Session : testsupport::LinkedSession {
     /// image record (opaque).
     std::vector<std::uint8_t> record() {
         const platform::WindowHandle handle = window().DIBContainer1->Handle();
-        const int width = TPluginEditorWindow::kClientWidth;
-        const int height = TPluginEditorWindow::kClientHeight;
+        const int width = window().ClientWidth();
+        const int height = window().ClientHeight();
         std::vector<std::uint8_t> bytes(4 + std::size_t(width) * height * 4);
         bytes[0] = width & 0xFF;
         bytes[1] = width >> 8;
@@ -192,6 +194,14 @@ int run(int argc, char** argv) {
             const std::string name = v.substr(0, eq);
             setup.push_back([name, number](Session& s) {
                 s.plugin.setParameter(s.parameterIndex(name), number);
+            });
+        } else if (a == "--scale") {
+            int percent = 0;
+            if (!parseInt(value(i), percent) || percent <= 0)
+                throw UsageError("--scale wants a percentage");
+            setup.push_back([percent](Session& s) {
+                s.plugin.dispatch(effVendorSpecific, 0x50726553, 0x41654373, nullptr,
+                                  float(percent) / 100.0f);
             });
         } else if (a == "--drag") {
             const std::string v = value(i);
