@@ -108,7 +108,11 @@ command_file() { # command_file <words>: appears at once (renamed into place)
 
 # ---- The headless side: where the actions press, and what they report.
 actions=(--drag $figure:$figure_dy)
-for _ in $(seq $knob_px); do actions+=(--knob 1); done # one report per pixel, as a real drag
+if [ ${#scale[@]} -eq 0 ]; then
+    for _ in $(seq $knob_px); do actions+=(--knob 1); done # one report per pixel, as a real drag
+else
+    actions+=(--knob-drag $knob_px) # a denser window carries parts of a step between moves
+fi
 actions+=(--listen --menu mix:Quacky)
 "$snapshot" "${scale[@]}" --program $program_number --locate $figure --locate knob --locate listen \
     --locate mix "${actions[@]}" --out "$work/actions.png" >"$work/snapshot.txt" || {
