@@ -86,6 +86,7 @@ bool APluginEditor::open(void* ptr) {
 std::unique_ptr<TPluginEditorWindow> APluginEditor::makeWindow(void* parent, int scale) {
     auto made = runtime::MakeForm<TPluginEditorWindow>(nullptr, mirror, scale);
     made->SetParentWindow(parent);
+    made->wrapper = this;
     made->SetBounds(0, 0, TPluginEditorWindow::ClientWidthAt(made->Scale()),
                     TPluginEditorWindow::ClientHeightAt(made->Scale()));
     return made;

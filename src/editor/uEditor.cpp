@@ -418,8 +418,8 @@ void TPluginEditorWindow::mnuSqzyPopup(TPersistent*) {
     mnuMIDISplit->SetVisible(lastTag >= 0);
     mnuMIDI->SetVisible(mnuMIDISplit->Visible());
     // Zoom goes with the part below the separator: the whole picture (the knob) shows it.
-    mnuZoom->SetVisible(mnuMIDISplit->Visible());
-    const int choice = plugin ? pluginEditor(*plugin)->userScaleChoice() : editorscale::kAutomatic;
+    mnuZoom->SetVisible(wrapper != nullptr && mnuMIDISplit->Visible());
+    const int choice = wrapper ? wrapper->userScaleChoice() : editorscale::kAutomatic;
     for (runtime::TMenuItem* zoom : mnuZoomItems)
         zoom->SetChecked(zoom->Tag() == choice);
 }
@@ -445,11 +445,10 @@ void TPluginEditorWindow::mnuitmMIDILearnClick(TPersistent* sender) {
 }
 
 void TPluginEditorWindow::mnuZoomClick(TPersistent* sender) {
-    if (!plugin) return;
+    if (!wrapper) return;
     // This window goes when the density changes: the wrapper applies the choice after the
     // menu's handlers are done.
-    pluginEditor(*plugin)->chooseUserScale(
-        static_cast<int>(static_cast<TComponent*>(sender)->Tag()));
+    wrapper->chooseUserScale(static_cast<int>(static_cast<TComponent*>(sender)->Tag()));
 }
 
 void TPluginEditorWindow::DIBContainer1Click(TPersistent*) {

@@ -97,6 +97,9 @@ public:
     // ---- Window state.
     /// Set by the wrapper when it creates the window; not owned.
     APlugin* plugin = nullptr;
+    /// The wrapper that made the window and keeps its scale (not owned); without one the menu
+    /// has no Zoom.
+    APluginEditor* wrapper = nullptr;
     bool dragging = false;
     /// Last top (in design pixels) set or sent, in the order EQLo (Duck3), EQMid (Duck2), EQHi
     /// (Duck1), Dry/Wet (Duck4).
