@@ -32,6 +32,7 @@ BENCHMARK(UpdaterTickWithNothingToMove)->Unit(benchmark::kNanosecond);
 
 void FullRepaint(benchmark::State& state) {
     Session s;
+    s.scale(static_cast<int>(state.range(0)));
     s.open();
     TPluginEditorWindow& w = *s.wrapper().window;
     for (auto _ : state) {
@@ -39,7 +40,7 @@ void FullRepaint(benchmark::State& state) {
         s.headless.paintWaiting();
     }
 }
-BENCHMARK(FullRepaint)->Unit(benchmark::kMicrosecond);
+BENCHMARK(FullRepaint)->Arg(100)->Arg(150)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

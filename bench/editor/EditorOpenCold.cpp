@@ -1,11 +1,13 @@
 // effEditOpen to the first composed frame in a fresh process (nothing unpacked or built
 // before), and the memory an open editor holds: the heap, and the resident memory (which also
 // counts the pixel blocks that come straight from the system). Prints milliseconds and bytes.
+// An argument is the host's scale in percent (100, 150 or 200).
 #include "EditorFigures.h"
 #include "EditorSession.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -24,8 +26,9 @@ long long heapInUse() {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
     editorbench::Session s;
+    if (argc > 1) s.scale(std::atoi(argv[1]));
     const long long before = heapInUse();
     const long long residentBefore = editorbench::residentBytes();
     const std::clock_t cpuStart = std::clock();

@@ -13,6 +13,10 @@ struct Session : testsupport::LinkedSession {
         return opened;
     }
     void close() { plugin.dispatch(effEditClose); }
+    /// The host's scale for the next open ('PreS' / 'AeCs'), in percent.
+    void scale(int percent) {
+        plugin.dispatch(effVendorSpecific, 0x50726553, 0x41654373, nullptr, float(percent) / 100);
+    }
 };
 
 } // namespace editorbench

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class TPluginEditorWindow;
 
@@ -55,6 +56,23 @@ public:
     /// Marks the mirror stale while a window is open: its next timer tick copies the plug-in's
     /// values. Any thread.
     void update() override;
+    /// Keeps the host's scale for every later open and applies it to an open window (see
+    /// applyScale). Takes any number; one that is not finite and above 0 counts as none said.
+    bool hostScale(float factor) override;
+    /// The density the editor is drawn at now: the user's choice, else the host's, else the
+    /// system's for the parent window, else 100 (editorscale::choose).
+    int chosenScale();
+    /// Redraws an open window at chosenScale when that changed: asks the host for the new
+    /// size first (audioMasterSizeWindow) and rebuilds the window only when the host took it.
+    /// A host that refuses keeps the whole picture at the old size; the next open takes the new
+    /// one. Not from inside the window's own handlers (the window goes).
+    void applyScale();
+    /// The user's Zoom choice as kept in choiceFile (editorscale::kAutomatic when none).
+    int userScaleChoice() const;
+    /// Keeps the user's choice for every instance and applies it from a timer tick, once the
+    /// window's menu handlers that chose it are done. A choice the file refuses still applies
+    /// to this window until it closes.
+    void chooseUserScale(int choice);
 
     ERect rect{};
     int32_t openCount = 0;
@@ -63,8 +81,15 @@ public:
     /// The window's parameter mirror. It lives with the wrapper, which outlives every window,
     /// so that an update racing a close never writes into a freed window.
     AParameterMirror mirror{};
+    float hostFactor = 0;   ///< the host's last word, 0 for none
+    std::string choiceFile; ///< where the user's Zoom choice lives (editorscale)
 
 private:
+    std::unique_ptr<TPluginEditorWindow> makeWindow(void* parent, int scale);
+    void stopScaleTimer();
+    std::uint32_t scaleTimer = 0;
+    int unsavedChoice = -1; ///< a choice the file refused, while this window lives
+
     APlugin& plugin;
     /// Whether update copies into the mirror: from just before a window is made until it goes.
     std::atomic<bool> windowOpen{false};

@@ -1,7 +1,9 @@
 #include "editor/uEditor.h"
 
+#include "editor/art/ArtScale.h"
 #include "editor/art/EditorArt.h"
 #include "editor/uEditorArt.h"
+#include "editor/uEditorScale.h"
 #include "runtime/Dialogs.h"
 #include "runtime/ScopedFlag.h"
 #include "runtime/Shell.h"
@@ -9,6 +11,7 @@
 #include "toolkit/cDIBFeatures.h"
 #include "toolkit/cDIBStandardCompressors.h"
 
+#include <algorithm>
 #include <cmath>
 #include <variant>
 
@@ -122,9 +125,17 @@ runtime::TMouseEvent marksItsTag(W& window) {
     };
 }
 
+/// Design bounds at the window's density: the edges are scaled, so touching boxes still touch.
+void setScaledBounds(runtime::TControl& control, int percent, int left, int top, int width,
+                     int height) {
+    using editorart::scaled;
+    const int x = scaled(left, percent), y = scaled(top, percent);
+    control.SetBounds(x, y, scaled(left + width, percent) - x, scaled(top + height, percent) - y);
+}
+
 void place(W& window, toolkit::TCustomDIBControl& control, const ControlRow& row) {
     control.SetName(row.name);
-    control.SetBounds(row.left, row.top, row.width, row.height);
+    setScaledBounds(control, window.Scale(), row.left, row.top, row.width, row.height);
     control.SetTag(row.tag);
     control.SetDIBImageList(window.DIBImageList1);
     control.SetDIBTabOrder(-1);
@@ -140,6 +151,7 @@ void setUp(W& window, toolkit::TDIBKnob& knob, const ControlRow& row) {
     knob.SetSmallChange(1);
     knob.SetPosition(0);
     knob.SetUseFineTune(true);
+    knob.SetPixelPercent(window.Scale());
     knob.OnChange = [&window](TPersistent* sender) { window.kbCompChange(sender); };
     knob.OnMouseDown = marksItsTag(window);
 }
@@ -199,12 +211,20 @@ void addControl(W& window, Control* W::*field, const ControlRow& row) {
 
 } // namespace
 
-TPluginEditorWindow::TPluginEditorWindow(TComponent* owner, AParameterMirror& mirror)
-    : TForm(owner), mirror(mirror) {
+int TPluginEditorWindow::ClientWidthAt(int percent) {
+    return editorart::scaled(kClientWidth, editorart::isSupportedScale(percent) ? percent : 100);
+}
+
+int TPluginEditorWindow::ClientHeightAt(int percent) {
+    return editorart::scaled(kClientHeight, editorart::isSupportedScale(percent) ? percent : 100);
+}
+
+TPluginEditorWindow::TPluginEditorWindow(TComponent* owner, AParameterMirror& mirror, int percent)
+    : TForm(owner), mirror(mirror), scale_(editorart::isSupportedScale(percent) ? percent : 100) {
     SetName("PluginEditorWindow");
     SetCaption("Tarvo");
     SetBorderStyle(runtime::TFormBorderStyle::bsNone);
-    SetBounds(0, 0, kClientWidth, kClientHeight);
+    SetBounds(0, 0, ClientWidthAt(scale_), ClientHeightAt(scale_));
     SetColor(kAqua);
     // Built whole: assigning the literal trips a false -Wrestrict of GCC 12 (MinGW i686).
     runtime::TFont font{.Name = std::string("MS Sans Serif")};
@@ -230,7 +250,7 @@ TPluginEditorWindow::~TPluginEditorWindow() = default;
 void TPluginEditorWindow::buildImageList() {
     DIBImageList1 = TComponent::Create<toolkit::TDIBImageList>(this);
     DIBImageList1->SetName("DIBImageList1");
-    const auto art = editorart::unpackedArt();
+    const auto art = editorart::unpackedArt(scale_);
     for (int i = 0; i < editorart::kImageCount; ++i) {
         toolkit::TDIBImagesItem* item = DIBImageList1->DIBImages().Add();
         item->SetDisplayName(kImages[i].name);
@@ -288,13 +308,24 @@ void TPluginEditorWindow::buildMenu() {
     for (runtime::TMenuItem* midi : {mnuitmMIDILearn, mnuitmShowMIDImap, mnuitmResetMIDILearning,
                                      mnuitmRestoreDefaultMIDIMapping})
         midi->OnClick = learnClick;
+    mnuZoom = item(root, "mnuZoom", "Zoom", 0);
+    const char* zoomNames[] = {"mnuZoomAutomatic", "mnuZoom100", "mnuZoom150", "mnuZoom200"};
+    const char* zoomCaptions[] = {"Automatic", "100 %", "150 %", "200 %"};
+    for (std::size_t k = 0; k < mnuZoomItems.size(); ++k) {
+        const std::intptr_t tag = k == 0 ? editorscale::kAutomatic : editorart::kScales[k - 1];
+        runtime::TMenuItem* zoom = item(mnuZoom, zoomNames[k], zoomCaptions[k], tag);
+        zoom->SetRadioItem(true);
+        zoom->SetGroupIndex(2);
+        zoom->OnClick = [this](TPersistent* sender) { mnuZoomClick(sender); };
+        mnuZoomItems[k] = zoom;
+    }
 }
 
 void TPluginEditorWindow::buildControls() {
     DIBContainer1 = TComponent::Create<toolkit::TDIBContainer>(this);
     DIBContainer1->SetName("DIBContainer1");
     DIBContainer1->SetParent(this);
-    DIBContainer1->SetBounds(0, 0, 491, 323);
+    setScaledBounds(*DIBContainer1, scale_, 0, 0, 491, 323);
     DIBContainer1->SetBorderDrawPosition(toolkit::bdOverControls);
     DIBContainer1->OnClick = [this](TPersistent* sender) { DIBContainer1Click(sender); };
 
@@ -337,11 +368,13 @@ void TPluginEditorWindow::Duck1MouseMove(TPersistent* sender, TShiftState, int, 
     auto* figure = static_cast<runtime::TControl*>(sender);
     const std::intptr_t tag = figure->Tag();
     const int lowest = tag == param::DryWet ? kMixLowest : kEqLowest;
-    if (figure->Top() < kTopMost) figure->SetTop(kTopMost);
-    if (figure->Top() > lowest) figure->SetTop(lowest);
+    // The figure follows the pointer in screen pixels; its value comes from the design pixel
+    // nearest, where the figure is put back: the drag is the design's at every density.
+    const int top = std::clamp(editorart::designPixel(figure->Top(), scale_), kTopMost, lowest);
+    if (editorart::scaled(top, scale_) != figure->Top())
+        figure->SetTop(editorart::scaled(top, scale_));
     FigureRow row;
     if (!figureRow(tag, row)) return;
-    const int top = figure->Top();
     if (top == lastTop[row.slot]) return;
     if (plugin) plugin->setParameterAutomated(static_cast<int32_t>(tag), valueFromTop(top, row));
     lastTop[row.slot] = top;
@@ -384,6 +417,11 @@ void TPluginEditorWindow::mnuSqeezy1Click(TPersistent* sender) {
 void TPluginEditorWindow::mnuSqzyPopup(TPersistent*) {
     mnuMIDISplit->SetVisible(lastTag >= 0);
     mnuMIDI->SetVisible(mnuMIDISplit->Visible());
+    // Zoom goes with the part below the separator: the whole picture (the knob) shows it.
+    mnuZoom->SetVisible(wrapper != nullptr && mnuMIDISplit->Visible());
+    const int choice = wrapper ? wrapper->userScaleChoice() : editorscale::kAutomatic;
+    for (runtime::TMenuItem* zoom : mnuZoomItems)
+        zoom->SetChecked(zoom->Tag() == choice);
 }
 
 void TPluginEditorWindow::mnuitmMIDILearnClick(TPersistent* sender) {
@@ -406,6 +444,13 @@ void TPluginEditorWindow::mnuitmMIDILearnClick(TPersistent* sender) {
     }
 }
 
+void TPluginEditorWindow::mnuZoomClick(TPersistent* sender) {
+    if (!wrapper) return;
+    // This window goes when the density changes: the wrapper applies the choice after the
+    // menu's handlers are done.
+    wrapper->chooseUserScale(static_cast<int>(static_cast<TComponent*>(sender)->Tag()));
+}
+
 void TPluginEditorWindow::DIBContainer1Click(TPersistent*) {
     runtime::ShellOpen(kMakerWebAddress, this);
 }
@@ -421,7 +466,7 @@ void TPluginEditorWindow::UpdaterTimer(TPersistent*) {
         const int top = topFromValue(value(index), row);
         if (top == lastTop[row.slot]) return;
         lastTop[row.slot] = top;
-        figure->SetTop(top);
+        figure->SetTop(editorart::scaled(top, scale_));
     };
     follow(Duck3, param::EQLo);
     follow(Duck2, param::EQMid);

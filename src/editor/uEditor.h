@@ -30,10 +30,18 @@ public:
     static constexpr int kClientWidth = 490;
     static constexpr int kClientHeight = 322;
 
-    /// Builds the form and every component; `mirror` is read by the timer (see APluginEditor).
-    TPluginEditorWindow(runtime::TComponent* owner, AParameterMirror& mirror);
+    /// Builds the form and every component drawn at `percent` (a density of editorart::kScales;
+    /// any other draws at 100); `mirror` is read by the timer (see APluginEditor). Everything
+    /// is laid out and behaves in design pixels: positions and pointer moves are scaled at the
+    /// edges, so a drag gives the values it gives at 100 %.
+    TPluginEditorWindow(runtime::TComponent* owner, AParameterMirror& mirror, int percent = 100);
     ~TPluginEditorWindow() override;
     std::string ClassName() const override { return "TPluginEditorWindow"; }
+    /// The density the window is drawn at, in percent.
+    int Scale() const { return scale_; }
+    /// The client size at `percent`.
+    static int ClientWidthAt(int percent);
+    static int ClientHeightAt(int percent);
 
     // ---- Components, in creation order.
     toolkit::TDIBSettings* DIBSettings1 = nullptr;
@@ -50,6 +58,9 @@ public:
     runtime::TMenuItem* mnuitmShowMIDImap = nullptr;
     runtime::TMenuItem* mnuitmResetMIDILearning = nullptr;
     runtime::TMenuItem* mnuitmRestoreDefaultMIDIMapping = nullptr;
+    runtime::TMenuItem* mnuZoom = nullptr;
+    /// "Automatic", "100 %", "150 %", "200 %": tags kAutomatic (0) and the densities.
+    std::array<runtime::TMenuItem*, 4> mnuZoomItems{};
     toolkit::TDIBContainer* DIBContainer1 = nullptr;
     toolkit::TDIBKnob* kbComp = nullptr;
     toolkit::TDIBImage* DIBImage1 = nullptr;
@@ -79,15 +90,19 @@ public:
     void mnuSqeezy1Click(runtime::TPersistent* sender);
     void mnuSqzyPopup(runtime::TPersistent* sender);
     void mnuitmMIDILearnClick(runtime::TPersistent* sender);
+    void mnuZoomClick(runtime::TPersistent* sender);
     void DIBContainer1Click(runtime::TPersistent* sender);
     void UpdaterTimer(runtime::TPersistent* sender);
 
     // ---- Window state.
     /// Set by the wrapper when it creates the window; not owned.
     APlugin* plugin = nullptr;
+    /// The wrapper that made the window and keeps its scale (not owned); without one the menu
+    /// has no Zoom.
+    APluginEditor* wrapper = nullptr;
     bool dragging = false;
-    /// Last top set or sent, in the order EQLo (Duck3), EQMid (Duck2), EQHi (Duck1), Dry/Wet
-    /// (Duck4).
+    /// Last top (in design pixels) set or sent, in the order EQLo (Duck3), EQMid (Duck2), EQHi
+    /// (Duck1), Dry/Wet (Duck4).
     std::array<std::int32_t, 4> lastTop{};
     std::int32_t lastSkweezy = 0;
     std::int32_t lastTag = -1;
@@ -99,6 +114,7 @@ protected:
     void WMEraseBkgnd(runtime::TMessage& message) override;
 
 private:
+    int scale_ = 100;
     /// The process's unpacked pictures, which the image list shows: held while this window
     /// lives, so that every other editor window of the process shares them.
     std::shared_ptr<const void> pictures_;

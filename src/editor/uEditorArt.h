@@ -3,7 +3,8 @@
 // unpacking the packed streams is nearly all of an editor's open. Each window's image list shows
 // the same pixels, read-only (a window that changed one would copy it first). They stay while a
 // window shows them, so another instance's editor or a reopen beside it neither unpacks nor
-// copies them, and go with the last window: a closed editor leaves no pixels behind.
+// copies them, and go with the last window: a closed editor leaves no pixels behind. Each
+// density is its own set: only the densities that open windows show are unpacked.
 
 #include "toolkit/cDIB.h"
 
@@ -19,12 +20,13 @@ public:
     const toolkit::TDIBSharedPicture& picture(int index) const;
 
 private:
-    friend std::shared_ptr<const UnpackedArt> unpackedArt();
+    friend std::shared_ptr<const UnpackedArt> unpackedArt(int percent);
     std::vector<toolkit::TDIBSharedPicture> pictures_;
 };
 
-/// The shared pictures, unpacked now when nobody holds them. Any thread; raises what unpacking
-/// raises (the embedded streams are checked by the tests, so only on running out of memory).
-std::shared_ptr<const UnpackedArt> unpackedArt();
+/// The shared pictures drawn at `percent` (a density of kScales; any other gives the 100 % set),
+/// unpacked now when nobody holds them. Any thread; raises what unpacking raises (the embedded
+/// streams are checked by the tests, so only on running out of memory).
+std::shared_ptr<const UnpackedArt> unpackedArt(int percent = 100);
 
 } // namespace editorart

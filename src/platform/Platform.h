@@ -254,7 +254,18 @@ public:
 
     /// Open a web address or document with the system shell's "open" verb; false if refused.
     virtual bool shellOpen(WindowHandle owner, const std::string& address) = 0;
+
+    /// The scale the system asks of windows inside the host's window `parent` (1 at 96 dpi);
+    /// 0 when it says nothing.
+    virtual double displayScale(void* parent) {
+        (void)parent;
+        return 0;
+    }
 };
+
+/// The scale an X resource string (XResourceManagerString) asks for: its Xft.dpi over 96; 0
+/// without one, or for one that is not a positive number.
+double scaleFromXResources(std::string_view resources);
 
 /// The backend in use: the system's own unless another is installed.
 Backend& backend();

@@ -57,6 +57,13 @@ void APlugin::resume() {
     wantEvents(1);
 }
 
+intptr_t APlugin::vendorSpecific(int32_t index, intptr_t value, void*, float opt) {
+    constexpr int32_t kScaleIndex = fourCharCode("PreS");
+    constexpr intptr_t kScaleValue = fourCharCode("AeCs");
+    if (index != kScaleIndex || value != kScaleValue || editorNotice == nullptr) return 0;
+    return editorNotice->hostScale(opt) ? 1 : 0;
+}
+
 int32_t APlugin::canDo(char* text) {
     if (!text) return -1;
     for (const char* capability : kCapabilities)

@@ -25,6 +25,12 @@ class APlugin;
 class APluginEditorNotice {
 public:
     virtual void update() = 0;
+    /// The host's scale for the editor (1 = 100 %), given before or while it is open (on the
+    /// host's user-interface thread). Answers whether the editor takes it.
+    virtual bool hostScale(float factor) {
+        (void)factor;
+        return false;
+    }
 
 protected:
     ~APluginEditorNotice() = default;
@@ -68,6 +74,9 @@ public:
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
     int32_t getVendorVersion() override { return kVendorVersion; }
+    /// 'PreS' with 'AeCs' and the scale in `opt` goes to the editor (1 when it takes it); any
+    /// other call answers 0.
+    intptr_t vendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override;
     /// Pins 0 and 1: "Input #1"/"Input #2" (or "Output #..."), active and stereo.
     bool getInputProperties(int32_t index, VstPinProperties* properties) override;
     bool getOutputProperties(int32_t index, VstPinProperties* properties) override;

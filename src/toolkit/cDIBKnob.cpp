@@ -150,6 +150,7 @@ void TCustomDIBKnob::Paint() {
 
 void TCustomDIBKnob::StartKnobDrag() {
     dragging_ = true;
+    pendingDrag_ = 0;
     dragStart_ = runtime::CursorPos();
     runtime::ShowCursor(false);
 }
@@ -172,8 +173,15 @@ void TCustomDIBKnob::MouseMove(TShiftState shift, int x, int y) {
     const std::int64_t d = orientation_ == koVertical ? std::int64_t(dragStart_.Y) - p.Y
                                                       : std::int64_t(p.X) - dragStart_.X;
     if (d == 0) return;
-    const int step = useFineTune_ && (shift & runtime::ssShift) == 0 ? pageSize_ : smallChange_;
-    SetPosition(clampToInt(position_ + d * step));
+    // The pointer goes back to the start after every move: a part of a drag pixel would be
+    // lost with it, so it waits for the next move.
+    pendingDrag_ += d * 100;
+    const std::int64_t pixels = pendingDrag_ / pixelPercent_;
+    pendingDrag_ -= pixels * pixelPercent_;
+    if (pixels != 0) {
+        const int step = useFineTune_ && (shift & runtime::ssShift) == 0 ? pageSize_ : smallChange_;
+        SetPosition(clampToInt(position_ + pixels * step));
+    }
     runtime::SetCursorPos(dragStart_);
 }
 

@@ -61,6 +61,10 @@ public:
     /// A pixel of drag is a PageSize step, and a SmallChange step with Shift held.
     bool UseFineTune() const { return useFineTune_; }
     void SetUseFineTune(bool value) { useFineTune_ = value; }
+    /// Screen pixels per 100 drag pixels (a window drawn at that density): a drag steps by
+    /// whole drag pixels, the remainder carried to the next move. Values below 1 count as 100.
+    int PixelPercent() const { return pixelPercent_; }
+    void SetPixelPercent(int value) { pixelPercent_ = value >= 1 ? value : 100; }
 
     bool Dragging() const { return dragging_; }
     /// The frame Paint shows: (Position - Min) * NumGlyphs div (Max - Min + 1).
@@ -96,6 +100,8 @@ private:
     bool loopLastFrame_ = false;
     TKnobOrientation orientation_ = koVertical;
     bool useFineTune_ = false;
+    int pixelPercent_ = 100;
+    std::int64_t pendingDrag_ = 0; ///< screen pixels x 100 not yet a whole drag pixel
 };
 
 /// The knob with its properties published and its template properties registered.

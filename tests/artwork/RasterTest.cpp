@@ -4,6 +4,8 @@
 #include "PngRecord.h"
 #include "Text.h"
 
+#include "editor/art/ArtScale.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -83,6 +85,58 @@ TEST(ArtworkRaster, LaterFillsCoverEarlierOnesByTheirAlpha) {
     EXPECT_NEAR(1.0, p.a, 1e-6);
 }
 
+// Pixel by pixel, the alpha of two canvases of one size agrees to within float rounding.
+void expectSameCoverage(const Canvas& a, const Canvas& b) {
+    ASSERT_EQ(a.Width(), b.Width());
+    ASSERT_EQ(a.Height(), b.Height());
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            ASSERT_NEAR(a.At(x, y).a, b.At(x, y).a, 1e-4) << "at " << x << ", " << y;
+}
+
+TEST(ArtworkRaster, ALargerDensityDrawsTheShapesThemselvesWithOnePixelEdges) {
+    // At 200 % a design circle covers what a circle twice its size covers at 100 %: edges stay
+    // one canvas pixel soft, while blur widths and clip boxes grow with the picture.
+    const auto white = artwork::Solid(artwork::Hex(0xFFFFFF));
+    Canvas drawn = Canvas::AtScale(20, 15, 200);
+    drawn.Fill(artwork::Circle(10.3f, 6.6f, 4.2f), white);
+    drawn.Fill(artwork::Capsule(2, 12, 17, 11, 0.55f), white, artwork::Box{0, 0, 9, 15});
+    drawn.Fill(artwork::Circle(15, 3, 2), white, 3.0f, 0.5f);
+    Canvas doubled(40, 30);
+    doubled.Fill(artwork::Circle(20.6f, 13.2f, 8.4f), white);
+    doubled.Fill(artwork::Capsule(4, 24, 34, 22, 1.1f), white, artwork::Box{0, 0, 18, 30});
+    doubled.Fill(artwork::Circle(30, 6, 4), white, 6.0f, 0.5f);
+    expectSameCoverage(doubled, drawn);
+    // The clip ends at design x 9, canvas x 18.
+    EXPECT_GT(drawn.At(17, 23).a, 0.5f);
+    EXPECT_EQ(0.0f, drawn.At(18, 23).a);
+}
+
+TEST(ArtworkRaster, CanvasSizesAndClipEdgesFollowTheRoundingRule) {
+    const Canvas frame = Canvas::AtScale(491, 323, 150);
+    EXPECT_EQ(737, frame.Width());
+    EXPECT_EQ(485, frame.Height());
+    // Design pixels 0, 1 and 2 at 150 % are canvas columns 0..1, 2 and 3..4: a box over
+    // design pixel 1 paints one column.
+    Canvas row = Canvas::AtScale(3, 1, 150);
+    ASSERT_EQ(5, row.Width());
+    row.Fill(artwork::RoundRect(-5, -5, 10, 10, 0), artwork::Solid(artwork::Hex(0)),
+             artwork::Box{1, 0, 2, 1});
+    const float expected[5] = {0, 0, 1, 0, 0};
+    for (int x = 0; x < 5; ++x)
+        EXPECT_EQ(expected[x], row.At(x, 0).a) << x;
+}
+
+TEST(ArtworkRaster, ANonPositiveDensityGivesAnEmptyCanvas) {
+    for (int percent : {0, -150}) {
+        Canvas c = Canvas::AtScale(40, 30, percent);
+        EXPECT_EQ(0, c.Width());
+        EXPECT_EQ(0, c.Height());
+        c.Fill(artwork::Circle(5, 5, 3), artwork::Solid(artwork::Hex(0)));
+        EXPECT_EQ(4u, c.Record().size());
+    }
+}
+
 TEST(ArtworkText, MissingFontIsAClearError) {
     const auto dir = std::filesystem::temp_directory_path() / "wadling-artwork-no-fonts";
     std::filesystem::create_directories(dir);
@@ -120,18 +174,37 @@ TEST(ArtworkText, TextInksWhereItIsDrawnAndWidensWithMoreLetters) {
 
 // The committed art must be what the generator draws today: a change to the drawing code
 // without `cmake --build ... --target artwork` shows up here.
-TEST(ArtworkPictures, CommittedPngsAreWhatTheGeneratorDraws) {
-    const std::vector<Canvas> pictures = artwork::DrawPictures();
+void expectCommittedPngsDrawnAt(int percent) {
+    const std::vector<Canvas> pictures = artwork::DrawPictures(percent);
     ASSERT_EQ(std::size_t(artwork::kPictureCount), pictures.size());
+    const std::string folder =
+        std::string(WADLING_ART_DIR) + (percent == 100 ? "/" : "/" + std::to_string(percent) + "/");
     for (int i = 0; i < artwork::kPictureCount; ++i) {
         const artwork::PictureInfo& info = artwork::kPictures[i];
         SCOPED_TRACE(info.displayName);
-        EXPECT_EQ(info.width, pictures[i].Width());
-        EXPECT_EQ(info.height, pictures[i].Height());
-        const auto committed =
-            dibpack::ReadPngAsRecord(std::string(WADLING_ART_DIR) + "/" + info.fileStem + ".png");
+        EXPECT_EQ(artwork::PictureWidth(info, percent), pictures[i].Width());
+        EXPECT_EQ(artwork::PictureHeight(info, percent), pictures[i].Height());
+        const auto committed = dibpack::ReadPngAsRecord(folder + info.fileStem + ".png");
         EXPECT_TRUE(committed == pictures[i].Record()) << "regenerate the art";
     }
+}
+
+// One test per density, so that a parallel run spreads the drawing.
+TEST(ArtworkPictures, CommittedPngsAreWhatTheGeneratorDrawsAt100) {
+    expectCommittedPngsDrawnAt(100);
+}
+
+TEST(ArtworkPictures, CommittedPngsAreWhatTheGeneratorDrawsAt150) {
+    expectCommittedPngsDrawnAt(150);
+}
+
+TEST(ArtworkPictures, CommittedPngsAreWhatTheGeneratorDrawsAt200) {
+    expectCommittedPngsDrawnAt(200);
+}
+
+TEST(ArtworkPictures, OnlyTheEditorsDensitiesAreDrawn) {
+    for (int percent : {0, 125, 300})
+        EXPECT_THROW(artwork::DrawPictures(percent), artwork::ArtError) << percent;
 }
 
 } // namespace

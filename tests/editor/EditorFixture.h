@@ -3,6 +3,7 @@
 // opened inside a pretend host window on the headless backend (screen = window coordinates).
 
 #include "LinkedPlugin.h"
+#include "UserSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,9 @@ namespace editortest {
 class EditorTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Neither the user's controller map nor their Zoom choice: the design's window.
+        testsupport::setUserSettingsFolder(std::filesystem::path(::testing::TempDir()) /
+                                           "wadling-editor-settings");
         headless.setForeignParentOrigin(0, 0);
         plugin = std::make_unique<host::PluginInstance>(&testsupport::linkedEntry, host);
     }

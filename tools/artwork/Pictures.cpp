@@ -2,6 +2,8 @@
 
 #include "Text.h"
 
+#include "editor/art/ArtScale.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -37,16 +39,21 @@ Box around(float x0, float y0, float x1, float y1, float margin = 3) {
             int(std::ceil(y1 + margin))};
 }
 
+// Text is rendered by FreeType at the scaled pixel size, hinted for that size.
 struct Fonts {
-    Font label{FindFont("DejaVuSans-Bold.ttf"), 10};
-    Font small{FindFont("DejaVuSans-Bold.ttf"), 9};
-    Font button{FindFont("DejaVuSans-Bold.ttf"), 11};
-    Font title{FindFont("DejaVuSans-Bold.ttf"), 23};
-    Font vendor{FindFont("DejaVuSans.ttf"), 14};
+    explicit Fonts(int percent)
+        : label(FindFont("DejaVuSans-Bold.ttf"), editorart::scaled(10, percent)),
+          small(FindFont("DejaVuSans-Bold.ttf"), editorart::scaled(9, percent)),
+          button(FindFont("DejaVuSans-Bold.ttf"), editorart::scaled(11, percent)),
+          title(FindFont("DejaVuSans-Bold.ttf"), editorart::scaled(23, percent)),
+          vendor(FindFont("DejaVuSans.ttf"), editorart::scaled(14, percent)) {}
+    Font label, small, button, title, vendor;
 };
 
+// Text centred on design x cx with its baseline on design row baseline.
 void centred(Canvas& c, const Font& font, const char* text, float cx, int baseline, Colour colour) {
-    font.Draw(c, text, int(std::lround(cx - float(font.Width(text)) / 2)), baseline, colour);
+    font.Draw(c, text, int(std::lround(cx * c.Scale() - float(font.Width(text)) / 2)),
+              c.ToCanvas(baseline), colour);
 }
 
 // ---- Ducks -------------------------------------------------------------------------------
@@ -245,8 +252,8 @@ void drawPanelShadows(Canvas& c) {
     shadow(121, 236, 182, 270, 8); // listen button
 }
 
-Canvas drawBackground() {
-    Canvas c(kFrameWidth, kFrameHeight);
+Canvas drawBackground(int percent) {
+    Canvas c = Canvas::AtScale(kFrameWidth, kFrameHeight, percent);
     c.Fill(RoundRect(-10, -10, 600, 400, 0), Linear(0, 0, kBackTop, 0, kFrameHeight, kBackBottom));
     // A faint rim so the window reads as one piece inside the host's.
     const Shape rim = Subtract(RoundRect(0, 0, kFrameWidth - 1, kFrameHeight - 1, 0),
@@ -280,8 +287,8 @@ void drawTrack(Canvas& c, float x, float y0, float y1, float fh, int ticks, floa
     }
 }
 
-Canvas drawEq(const Fonts& fonts) {
-    Canvas c(129, 222);
+Canvas drawEq(const Fonts& fonts, int percent) {
+    Canvas c = Canvas::AtScale(129, 222, percent);
     drawPlate(c, 129, 222);
     // Slot centres under the figures: Lo at x 17, Mid at 69, Hi at 118 in the window.
     const float lo = 17 + 45 / 2.0f - 25, mid = 69 + 51 / 2.0f - 25, hi = 118 + 47 / 2.0f - 25;
@@ -294,8 +301,8 @@ Canvas drawEq(const Fonts& fonts) {
     return c;
 }
 
-Canvas drawMix(const Fonts& fonts) {
-    Canvas c(34, 222);
+Canvas drawMix(const Fonts& fonts, int percent) {
+    Canvas c = Canvas::AtScale(34, 222, percent);
     drawPlate(c, 34, 222);
     const float x = 426 + 49 / 2.0f - 433;
     drawTrack(c, x, 24, 200, 51, 9, 20);
@@ -304,17 +311,18 @@ Canvas drawMix(const Fonts& fonts) {
     return c;
 }
 
-Canvas drawCaption() {
-    Canvas c(45, 12);
+Canvas drawCaption(int percent) {
+    Canvas c = Canvas::AtScale(45, 12, percent);
     // Bold condensed letters, narrowed further: as tall as the caption's 45 pixels allow.
-    const Font font(FindFont("DejaVuSansCondensed-Bold.ttf"), 8, 0.8f);
-    if (font.Width("Compression") > 42) throw ArtError("the caption text does not fit");
+    const Font font(FindFont("DejaVuSansCondensed-Bold.ttf"), c.ToCanvas(8), 0.8f);
+    if (font.Width("Compression") > c.ToCanvas(42))
+        throw ArtError("the caption text does not fit at " + std::to_string(percent) + " %");
     centred(c, font, "Compression", 22.5f, 9, kInk);
     return c;
 }
 
-Canvas drawBanner(const Fonts& fonts) {
-    Canvas c(482, 56);
+Canvas drawBanner(const Fonts& fonts, int percent) {
+    Canvas c = Canvas::AtScale(482, 56, percent);
     const Shape plaque = RoundRect(0.5f, 4.5f, 481.5f, 52.5f, 10);
     c.Fill(plaque, Linear(0, 4, Hex(0x3A6176), 0, 53, Hex(0x213A49)));
     c.Fill(plaque, Lit(plaque, Hex(0x2E4E60, 0.0f), 3, 0.5f));
@@ -322,99 +330,118 @@ Canvas drawBanner(const Fonts& fonts) {
     c.Fill(Subtract(Grow(plaque, -1), Grow(plaque, -2)), Solid(Hex(0xFFFFFF, 0.18f)),
            Box{0, 0, 482, 20});
     drawDuckling(c, 14, 9, 30, 40, {Hex(0xFFCB35), Hex(0xF2AE1C)});
-    const int base = 37;
+    const int base = c.ToCanvas(37), left = c.ToCanvas(54);
     const int wadling = fonts.title.Width("Wadling");
-    fonts.title.Draw(c, "Wadling", 54, base, Hex(0xFFD54A));
-    fonts.title.Draw(c, "Compressor", 54 + wadling, base, kWhite);
+    fonts.title.Draw(c, "Wadling", left, base, Hex(0xFFD54A));
+    fonts.title.Draw(c, "Compressor", left + wadling, base, kWhite);
     const int vendorWidth = fonts.vendor.Width("Reedmoor");
-    fonts.vendor.Draw(c, "Reedmoor", 482 - 16 - vendorWidth, base, Hex(0xA9C6D4));
+    fonts.vendor.Draw(c, "Reedmoor", c.Width() - c.ToCanvas(16) - vendorWidth, base, Hex(0xA9C6D4));
     return c;
 }
 
-Canvas drawListen(const Fonts& fonts) {
-    Canvas c(126, 37);
+// Each state is drawn in its own frame: at 150 % the frames are 95 pixels wide, not 94.5.
+Canvas drawListen(const Fonts& fonts, int percent) {
+    const int frameWidth = editorart::scaled(63, percent);
+    Canvas c(2 * frameWidth, editorart::scaled(37, percent));
     for (int down = 0; down < 2; ++down) {
-        const float x = 63.0f * float(down);
-        const Shape button = RoundRect(x + 1.5f, 1.5f, x + 61.5f, 35.5f, 8);
+        Canvas frame = Canvas::AtScale(63, 37, percent);
+        const Shape button = RoundRect(1.5f, 1.5f, 61.5f, 35.5f, 8);
         if (down)
-            c.Fill(button, Lit(button, Hex(0xD3E0E5), 5, 0.5f, true));
+            frame.Fill(button, Lit(button, Hex(0xD3E0E5), 5, 0.5f, true));
         else
-            c.Fill(button, Lit(button, Hex(0xF4F8F9), 6, 0.45f));
-        c.Fill(Subtract(button, Grow(button, -1)), Solid(Hex(0x6E8896)));
+            frame.Fill(button, Lit(button, Hex(0xF4F8F9), 6, 0.45f));
+        frame.Fill(Subtract(button, Grow(button, -1)), Solid(Hex(0x6E8896)));
         const float shift = down ? 1.0f : 0.0f;
-        const float lx = x + 12 + shift, ly = 18.5f + shift;
+        const float lx = 12 + shift, ly = 18.5f + shift;
         if (down) {
-            c.Fill(Circle(lx, ly, 9), Radial(lx, ly, 9, Hex(0xFFB21E, 0.55f), Hex(0xFFB21E, 0.0f)));
-            c.Fill(Circle(lx, ly, 4), Lit(Circle(lx, ly, 4), Hex(0xFFB21E), 3, 0.7f));
+            frame.Fill(Circle(lx, ly, 9),
+                       Radial(lx, ly, 9, Hex(0xFFB21E, 0.55f), Hex(0xFFB21E, 0.0f)));
+            frame.Fill(Circle(lx, ly, 4), Lit(Circle(lx, ly, 4), Hex(0xFFB21E), 3, 0.7f));
         } else {
-            c.Fill(Circle(lx, ly, 4), Lit(Circle(lx, ly, 4), Hex(0x9AAAB2), 3, 0.6f, true));
+            frame.Fill(Circle(lx, ly, 4), Lit(Circle(lx, ly, 4), Hex(0x9AAAB2), 3, 0.6f, true));
         }
-        fonts.button.Draw(c, "Listen", int(x + 20 + shift), int(23 + shift), kInk);
+        fonts.button.Draw(frame, "Listen", frame.ToCanvas(20 + down), frame.ToCanvas(23 + down),
+                          kInk);
+        c.Copy(frame, Box{0, 0, frame.Width(), frame.Height()}, down * frameWidth, 0);
     }
     return c;
 }
 
-Canvas drawFigure(int w, int h, DuckColours colours) {
-    Canvas c(w, h);
+Canvas drawFigure(int w, int h, DuckColours colours, int percent) {
+    Canvas c = Canvas::AtScale(w, h, percent);
     drawDuckling(c, 1, 1, float(w) - 3, float(h) - 3, colours);
     return c;
 }
 
-Canvas drawStrip() {
-    const Canvas background = drawBackground();
-    Canvas strip(kFrameWidth * 27, kFrameHeight);
+Canvas drawStrip(int percent) {
+    const Canvas background = drawBackground(percent);
+    const int width = background.Width(), height = background.Height();
+    Canvas strip(width * 27, height);
     for (int frame = 0; frame < 27; ++frame) {
         Canvas picture = background;
         drawPress(picture, float(frame) / 26.0f);
-        strip.Copy(picture, Box{0, 0, kFrameWidth, kFrameHeight}, frame * kFrameWidth, 0);
+        strip.Copy(picture, Box{0, 0, width, height}, frame * width, 0);
     }
     return strip;
 }
 
 } // namespace
 
-std::vector<Canvas> DrawPictures() {
-    const Fonts fonts;
+int PictureWidth(const PictureInfo& info, int percent) {
+    return info.frames * editorart::scaled(info.width / info.frames, percent);
+}
+
+int PictureHeight(const PictureInfo& info, int percent) {
+    return editorart::scaled(info.height, percent);
+}
+
+std::vector<Canvas> DrawPictures(int percent) {
+    if (!editorart::isSupportedScale(percent))
+        throw ArtError("no pictures at " + std::to_string(percent) + " %");
+    const Fonts fonts(percent);
     std::vector<Canvas> pictures;
-    pictures.push_back(drawStrip());
-    pictures.push_back(drawEq(fonts));
-    pictures.push_back(drawMix(fonts));
-    pictures.push_back(drawCaption());
-    pictures.push_back(drawBanner(fonts));
-    pictures.push_back(drawListen(fonts));
-    pictures.push_back(drawFigure(47, 59, {Hex(0xFFE45C), Hex(0xF5C842)})); // Hi
-    pictures.push_back(drawFigure(51, 66, {Hex(0xFFC83A), Hex(0xEFA51E)})); // Mid
-    pictures.push_back(drawFigure(45, 58, {Hex(0xFF9E3D), Hex(0xE8782A)})); // Lo
-    Canvas swimmer(49, 51);
+    pictures.push_back(drawStrip(percent));
+    pictures.push_back(drawEq(fonts, percent));
+    pictures.push_back(drawMix(fonts, percent));
+    pictures.push_back(drawCaption(percent));
+    pictures.push_back(drawBanner(fonts, percent));
+    pictures.push_back(drawListen(fonts, percent));
+    pictures.push_back(drawFigure(47, 59, {Hex(0xFFE45C), Hex(0xF5C842)}, percent)); // Hi
+    pictures.push_back(drawFigure(51, 66, {Hex(0xFFC83A), Hex(0xEFA51E)}, percent)); // Mid
+    pictures.push_back(drawFigure(45, 58, {Hex(0xFF9E3D), Hex(0xE8782A)}, percent)); // Lo
+    Canvas swimmer = Canvas::AtScale(49, 51, percent);
     drawSwimmer(swimmer, 49, 51, {Hex(0xD9CFBE), Hex(0x9C8468)});
     pictures.push_back(std::move(swimmer));
     return pictures;
 }
 
-Canvas DrawPreview(const std::vector<Canvas>& pictures) {
+Canvas DrawPreview(const std::vector<Canvas>& pictures, int percent) {
+    const auto at = [percent](int design) { return editorart::scaled(design, percent); };
     // Two editors side by side: as first opened, and fully squeezed with other settings.
-    Canvas preview(2 * 490 + 10, 322);
+    Canvas preview = Canvas::AtScale(2 * 490 + 10, 322, percent);
     preview.Fill(RoundRect(-1, -1, 2000, 400, 0), Solid(Hex(0xFFFFFF)));
     struct Tops {
         int frame, lo, mid, hi, mix, listen;
     };
     const Tops views[2] = {{0, 97, 97, 97, 22, 0}, {26, 52, 120, 150, 120, 1}};
+    const int frameWidth = at(491), buttonWidth = at(63);
     for (int v = 0; v < 2; ++v) {
-        Canvas editor(490, 322);
-        editor.Copy(pictures[0], Box{views[v].frame * 491, 0, views[v].frame * 491 + 490, 322}, 0,
-                    0);
-        editor.Draw(pictures[1], 25, 7);
-        editor.Draw(pictures[2], 433, 7);
-        editor.Draw(pictures[4], 4, 268);
-        Canvas button(63, 37);
-        button.Copy(pictures[5], Box{63 * views[v].listen, 0, 63 * views[v].listen + 63, 37}, 0, 0);
-        editor.Draw(button, 120, 235);
-        editor.Draw(pictures[6], 118, views[v].hi);
-        editor.Draw(pictures[7], 69, views[v].mid);
-        editor.Draw(pictures[8], 17, views[v].lo);
-        editor.Draw(pictures[9], 426, views[v].mix);
-        editor.Draw(pictures[3], 276, 7);
-        preview.Copy(editor, Box{0, 0, 490, 322}, v * 500, 0);
+        Canvas editor = Canvas::AtScale(490, 322, percent);
+        const int frameLeft = views[v].frame * frameWidth;
+        editor.Copy(pictures[0], Box{frameLeft, 0, frameLeft + at(490), at(322)}, 0, 0);
+        editor.Draw(pictures[1], at(25), at(7));
+        editor.Draw(pictures[2], at(433), at(7));
+        editor.Draw(pictures[4], at(4), at(268));
+        Canvas button(buttonWidth, at(37));
+        const int buttonLeft = buttonWidth * views[v].listen;
+        button.Copy(pictures[5], Box{buttonLeft, 0, buttonLeft + buttonWidth, at(37)}, 0, 0);
+        editor.Draw(button, at(120), at(235));
+        editor.Draw(pictures[6], at(118), at(views[v].hi));
+        editor.Draw(pictures[7], at(69), at(views[v].mid));
+        editor.Draw(pictures[8], at(17), at(views[v].lo));
+        editor.Draw(pictures[9], at(426), at(views[v].mix));
+        editor.Draw(pictures[3], at(276), at(7));
+        preview.Copy(editor, Box{0, 0, editor.Width(), editor.Height()}, v * at(500), 0);
     }
     return preview;
 }

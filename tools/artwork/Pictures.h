@@ -29,11 +29,17 @@ inline constexpr PictureInfo kPictures[kPictureCount] = {
     {"Wadling4", "09-wadling4", 49, 51, 1},
 };
 
-/// Draws all ten pictures; raises ArtError when a font is missing.
-std::vector<Canvas> DrawPictures();
+/// The picture's size at percent: each frame is scaled on its own, so the frames of a strip
+/// stay equal (a strip is frames x the scaled frame width, not the scaled strip width).
+int PictureWidth(const PictureInfo& info, int percent);
+int PictureHeight(const PictureInfo& info, int percent);
+
+/// Draws all ten pictures at percent (one of editorart::kScales); raises ArtError when a font
+/// is missing or a text does not fit.
+std::vector<Canvas> DrawPictures(int percent = 100);
 
 /// The editor as a user first sees it and fully squeezed, side by side, every picture at its
-/// place in the window.
-Canvas DrawPreview(const std::vector<Canvas>& pictures);
+/// place in the window; pictures as DrawPictures(percent) gives them.
+Canvas DrawPreview(const std::vector<Canvas>& pictures, int percent = 100);
 
 } // namespace artwork

@@ -1,5 +1,7 @@
 #include "Raster.h"
 
+#include "editor/art/ArtScale.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -176,18 +178,39 @@ Paint Lit(Shape s, Colour base, float bevel, float strength, bool sunken) {
 Canvas::Canvas(int width, int height)
     : width_(width), height_(height), pixels_(std::size_t(width) * height, Colour{0, 0, 0, 0}) {}
 
+Canvas Canvas::AtScale(int designWidth, int designHeight, int percent) {
+    Canvas c(editorart::scaled(designWidth, percent), editorart::scaled(designHeight, percent));
+    c.percent_ = percent;
+    c.scale_ = float(percent) / 100.0f;
+    return c;
+}
+
+int Canvas::ToCanvas(int designPixels) const {
+    return editorart::scaled(designPixels, percent_);
+}
+
 void Canvas::Fill(const Shape& shape, const Paint& paint, float soft, float opacity) {
-    Fill(shape, paint, Box{0, 0, width_, height_}, soft, opacity);
+    fillPixels(shape, paint, Box{0, 0, width_, height_}, soft, opacity);
 }
 
 void Canvas::Fill(const Shape& shape, const Paint& paint, Box box, float soft, float opacity) {
-    const int x0 = std::max(box.x0, 0), y0 = std::max(box.y0, 0);
-    const int x1 = std::min(box.x1, width_), y1 = std::min(box.y1, height_);
+    fillPixels(shape, paint,
+               Box{ToCanvas(box.x0), ToCanvas(box.y0), ToCanvas(box.x1), ToCanvas(box.y1)}, soft,
+               opacity);
+}
+
+void Canvas::fillPixels(const Shape& shape, const Paint& paint, Box pixels, float soft,
+                        float opacity) {
+    const int x0 = std::max(pixels.x0, 0), y0 = std::max(pixels.y0, 0);
+    const int x1 = std::min(pixels.x1, width_), y1 = std::min(pixels.y1, height_);
     for (int y = y0; y < y1; ++y) {
         for (int x = x0; x < x1; ++x) {
-            const float px = float(x) + 0.5f, py = float(y) + 0.5f;
+            // The pixel centre in design pixels; its distance back in canvas pixels, so the
+            // anti-aliased edge is one canvas pixel wide at every density.
+            const float px = (float(x) + 0.5f) / scale_, py = (float(y) + 0.5f) / scale_;
             const float d = shape(px, py);
-            float cover = soft <= 1.0f ? clamp01(0.5f - d) : smoothstep(0.5f, -0.5f, d / soft);
+            float cover =
+                soft <= 1.0f ? clamp01(0.5f - d * scale_) : smoothstep(0.5f, -0.5f, d / soft);
             if (cover <= 0.0f) continue;
             const Colour c = paint(px, py);
             const float a = clamp01(c.a * cover * opacity);

@@ -3,6 +3,11 @@
 // (negative inside, in pixels), their coverage at a pixel centre is 0.5 - distance clamped to
 // 0..1, and paints give a straight-alpha colour per point. The canvas keeps premultiplied floats
 // and converts to the packed image record (bottom-up BGRA, straight alpha) at the end.
+//
+// A canvas may stand for a picture drawn at another pixel density: shapes, paints, boxes and
+// blur widths stay in design pixels (100 %) and are evaluated at each canvas pixel's design
+// position, so every density is drawn from the shapes themselves and edges stay one canvas
+// pixel soft. Whole-pixel positions follow editorart::scaled.
 
 #include <cstdint>
 #include <functional>
@@ -60,16 +65,27 @@ struct Box {
 
 class Canvas {
 public:
+    /// width x height pixels at 100 %.
     Canvas(int width, int height);
+    /// A picture of designWidth x designHeight design pixels drawn at percent; a density of 0
+    /// or less gives an empty canvas.
+    static Canvas AtScale(int designWidth, int designHeight, int percent);
     int Width() const { return width_; }
     int Height() const { return height_; }
+    int Percent() const { return percent_; }
+    /// Canvas pixels per design pixel.
+    float Scale() const { return scale_; }
+    /// A design pixel coordinate in canvas pixels.
+    int ToCanvas(int designPixels) const;
 
     /// Paints the shape over what is there. soft > 1 widens the edge into a blur of about that
-    /// many pixels (shadows and glows); opacity scales the whole fill.
+    /// many design pixels (shadows and glows); opacity scales the whole fill.
     void Fill(const Shape& shape, const Paint& paint, float soft = 1.0f, float opacity = 1.0f);
-    /// As Fill, evaluated only inside box (clipped to the canvas).
+    /// As Fill, evaluated only inside box (design pixels, clipped to the canvas).
     void Fill(const Shape& shape, const Paint& paint, Box box, float soft = 1.0f,
               float opacity = 1.0f);
+    // The rest works in canvas pixels.
+
     /// Composites a coverage mask (0..255, maskWidth wide) at (x, y) in one colour.
     void Blend(const std::uint8_t* mask, int maskWidth, int maskHeight, int maskPitch, int x, int y,
                Colour colour);
@@ -85,7 +101,11 @@ public:
     std::vector<std::uint8_t> Record() const;
 
 private:
+    void fillPixels(const Shape& shape, const Paint& paint, Box pixels, float soft, float opacity);
+
     int width_, height_;
+    int percent_ = 100;
+    float scale_ = 1.0f;
     std::vector<Colour> pixels_; ///< premultiplied
 };
 

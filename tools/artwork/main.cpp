@@ -1,5 +1,6 @@
-// wadling-artwork: draws the editor's ten pictures and writes, for each, the PNG and the packed
-// "DIB LZH" stream that the editor library embeds; also a preview of the whole window.
+// wadling-artwork: draws the editor's ten pictures at every density and writes, for each, the
+// PNG and the packed "DIB LZH" stream that the editor library embeds (100 % in OUTPUT_FOLDER,
+// the others in OUTPUT_FOLDER/<percent>); also a preview of the whole window at 100 %.
 //
 //   wadling-artwork OUTPUT_FOLDER [PREVIEW.png]
 
@@ -7,6 +8,7 @@
 #include "PngRecord.h"
 #include "Text.h"
 
+#include "editor/art/ArtScale.h"
 #include "runtime/Streams.h"
 #include "toolkit/cDIB.h"
 #include "toolkit/cDIBSettings.h"
@@ -48,22 +50,29 @@ int main(int argc, char** argv) {
     try {
         if (!dibpack::HavePng())
             throw artwork::ArtError("this build has no PNG support (libpng not found)");
-        const std::filesystem::path folder = argv[1];
-        std::filesystem::create_directories(folder);
-        const std::vector<artwork::Canvas> pictures = artwork::DrawPictures();
-        std::size_t total = 0;
-        for (int i = 0; i < artwork::kPictureCount; ++i) {
-            const artwork::PictureInfo& info = artwork::kPictures[i];
-            const std::vector<std::uint8_t> record = pictures[i].Record();
-            const std::vector<std::uint8_t> packed = packedData(record);
-            dibpack::WriteRecordAsPng(record, folder / (std::string(info.fileStem) + ".png"));
-            writeFile(folder / (std::string(info.fileStem) + ".dibz"), packed);
-            total += packed.size();
-            std::printf("%d %-12s %5d x %3d  raw %9zu  packed %8zu\n", i, info.displayName,
-                        info.width, info.height, record.size(), packed.size());
+        for (int percent : editorart::kScales) {
+            std::filesystem::path folder = argv[1];
+            if (percent != 100) folder /= std::to_string(percent);
+            std::filesystem::create_directories(folder);
+            const std::vector<artwork::Canvas> pictures = artwork::DrawPictures(percent);
+            std::size_t total = 0, totalRaw = 0;
+            for (int i = 0; i < artwork::kPictureCount; ++i) {
+                const artwork::PictureInfo& info = artwork::kPictures[i];
+                const std::vector<std::uint8_t> record = pictures[i].Record();
+                const std::vector<std::uint8_t> packed = packedData(record);
+                dibpack::WriteRecordAsPng(record, folder / (std::string(info.fileStem) + ".png"));
+                writeFile(folder / (std::string(info.fileStem) + ".dibz"), packed);
+                total += packed.size();
+                totalRaw += record.size();
+                std::printf("%3d %% %d %-12s %5d x %3d  raw %9zu  packed %8zu\n", percent, i,
+                            info.displayName, pictures[i].Width(), pictures[i].Height(),
+                            record.size(), packed.size());
+            }
+            std::printf("%3d %% raw total %zu bytes, packed total %zu bytes\n", percent, totalRaw,
+                        total);
+            if (argc == 3 && percent == 100)
+                dibpack::WriteRecordAsPng(artwork::DrawPreview(pictures).Record(), argv[2]);
         }
-        std::printf("packed total %zu bytes\n", total);
-        if (argc == 3) dibpack::WriteRecordAsPng(artwork::DrawPreview(pictures).Record(), argv[2]);
         return 0;
     } catch (const std::exception& e) {
         std::cerr << "wadling-artwork: " << e.what() << "\n";

@@ -5,6 +5,8 @@
 # received must equal what wadling-snapshot (linux build, headless) reports for the same
 # actions, and a screenshot of the editor must equal its composition of the final values, pixel
 # for pixel. Then 50 open/close cycles, the host's window destroyed first, and the figures.
+# EDITOR_CHECK_DPI=N (native builds): the X server says Xft.dpi N, and the headless side is
+# composed at the scale the editor takes from it (N / 96, at or below a density it has).
 # Usage: editor-check.sh [build folder, default build/linux] [--wine]
 #   --wine: the build is a 64-bit Windows one, run under wine64 (prefix WADLING_WINEPREFIX,
 #           default build/wineprefix-display); the headless side comes from build/linux, or
@@ -78,6 +80,14 @@ for attempt in 1 2 3; do
 done
 [ -n "$xvfb" ] || exit 1
 export DISPLAY=:$(head -n 1 "$work/display")
+scale=()
+if [ -n "${EDITOR_CHECK_DPI:-}" ]; then
+    xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "$(printf 'Xft.dpi:\t%s\n' "$EDITOR_CHECK_DPI")"
+    percent=100
+    for p in 150 200; do [ $((EDITOR_CHECK_DPI * 100 / 96)) -ge $p ] && percent=$p; done
+    scale=(--scale $percent)
+    echo "editor-check: Xft.dpi $EDITOR_CHECK_DPI, the editor at $percent %"
+fi
 # A stand-in for xdg-open: no click here may start a browser.
 mkdir -p "$work/bin"
 printf '#!/bin/sh\necho "$1" >> "%s/opened"\n' "$work" >"$work/bin/xdg-open"
@@ -98,9 +108,13 @@ command_file() { # command_file <words>: appears at once (renamed into place)
 
 # ---- The headless side: where the actions press, and what they report.
 actions=(--drag $figure:$figure_dy)
-for _ in $(seq $knob_px); do actions+=(--knob 1); done # one report per pixel, as a real drag
+if [ ${#scale[@]} -eq 0 ]; then
+    for _ in $(seq $knob_px); do actions+=(--knob 1); done # one report per pixel, as a real drag
+else
+    actions+=(--knob-drag $knob_px) # a denser window carries parts of a step between moves
+fi
 actions+=(--listen --menu mix:Quacky)
-"$snapshot" --program $program_number --locate $figure --locate knob --locate listen \
+"$snapshot" "${scale[@]}" --program $program_number --locate $figure --locate knob --locate listen \
     --locate mix "${actions[@]}" --out "$work/actions.png" >"$work/snapshot.txt" || {
     echo "editor-check: wadling-snapshot failed" >&2; exit 1; }
 at() { awk -v n="$1" '$1 == "at" && $2 == n { print $3, $4 }' "$work/snapshot.txt"; }
@@ -177,7 +191,7 @@ params=()
 for i in "${!values[@]}"; do params+=(--param "$i=${values[$i]}"); done
 if [ ${#values[@]} -eq 0 ] || [ -z "$final_program" ]; then
     fail "no values reported"
-elif "$snapshot" --program "$final_program" "${params[@]}" --out "$work/expected.png" >/dev/null; then
+elif "$snapshot" "${scale[@]}" --program "$final_program" "${params[@]}" --out "$work/expected.png" >/dev/null; then
     diff=$(/usr/bin/compare -metric AE "$work/screen.png" "$work/expected.png" null: 2>&1)
     if [ "$diff" = 0 ]; then pass "the screen equals the composed picture of the final values"; else
         fail "the screen differs from the composed picture in $diff pixels"; fi

@@ -4,6 +4,7 @@
 
 #include "LinkedPlugin.h"
 #include "PngRecord.h"
+#include "editor/art/ArtScale.h"
 #include "runtime/SameText.h"
 
 #include <algorithm>
@@ -22,10 +23,13 @@ const char* const kUsage =
     "options:\n"
     "  --program N|NAME       factory program by number or name\n"
     "  --param NAME=VALUE     parameter by name or index, value 0..1 (repeatable)\n"
+    "  --scale PERCENT        the host's editor scale ('PreS'), e.g. 200; pixels below are the\n"
+    "                         window's\n"
     "actions, played in order after the editor opens:\n"
     "  --drag FIGURE:DY       drag a figure (lo, mid, hi, mix or Duck1..Duck4) DY pixels down\n"
     "  --dblclick FIGURE      double-click a figure (resets its band)\n"
     "  --knob PIXELS          drag the knob PIXELS up (negative: down)\n"
+    "  --knob-drag MOVES      one drag of the knob, MOVES moves of a pixel up\n"
     "  --listen               click the listen button\n"
     "  --menu CONTROL:PATH    right-click a control (by name, e.g. EQs, Mix, Duck3) and choose\n"
     "                         the menu entry PATH (captions joined by '/', e.g. MIDI/MIDI Learn)\n"
@@ -111,13 +115,27 @@ struct Session : testsupport::LinkedSession {
         headless.mouseUp(platform::MouseButton::Left, start.X, start.Y + dy);
     }
 
-    // A free spot of the picture, away from the figures and the captions.
+    // A free spot of the picture, away from the figures and the captions (design pixels).
     static constexpr runtime::TPoint kKnobSpot{300, 150};
+    runtime::TPoint knobSpot() {
+        const int percent = window().Scale();
+        return {editorart::scaled(kKnobSpot.X, percent), editorart::scaled(kKnobSpot.Y, percent)};
+    }
 
     void knob(int pixels) {
-        const runtime::TPoint at = kKnobSpot;
+        const runtime::TPoint at = knobSpot();
         headless.mouseDown(platform::MouseButton::Left, at.X, at.Y);
         headless.mouseMove(at.X, at.Y - pixels);
+        headless.mouseUp(platform::MouseButton::Left, at.X, at.Y);
+    }
+
+    /// One press, `moves` moves of a pixel up (the knob puts the pointer back after each), as
+    /// a real pointer turns it.
+    void knobDrag(int moves) {
+        const runtime::TPoint at = knobSpot();
+        headless.mouseDown(platform::MouseButton::Left, at.X, at.Y);
+        for (int i = 0; i < moves; ++i)
+            headless.mouseMove(at.X, at.Y - 1);
         headless.mouseUp(platform::MouseButton::Left, at.X, at.Y);
     }
 
@@ -141,8 +159,8 @@ struct Session : testsupport::LinkedSession {
     /// image record (opaque).
     std::vector<std::uint8_t> record() {
         const platform::WindowHandle handle = window().DIBContainer1->Handle();
-        const int width = TPluginEditorWindow::kClientWidth;
-        const int height = TPluginEditorWindow::kClientHeight;
+        const int width = window().ClientWidth();
+        const int height = window().ClientHeight();
         std::vector<std::uint8_t> bytes(4 + std::size_t(width) * height * 4);
         bytes[0] = width & 0xFF;
         bytes[1] = width >> 8;
@@ -193,6 +211,14 @@ int run(int argc, char** argv) {
             setup.push_back([name, number](Session& s) {
                 s.plugin.setParameter(s.parameterIndex(name), number);
             });
+        } else if (a == "--scale") {
+            int percent = 0;
+            if (!parseInt(value(i), percent) || percent <= 0)
+                throw UsageError("--scale wants a percentage");
+            setup.push_back([percent](Session& s) {
+                s.plugin.dispatch(effVendorSpecific, 0x50726553, 0x41654373, nullptr,
+                                  float(percent) / 100.0f);
+            });
         } else if (a == "--drag") {
             const std::string v = value(i);
             const auto colon = v.find(':');
@@ -212,6 +238,11 @@ int run(int argc, char** argv) {
             int pixels = 0;
             if (!parseInt(value(i), pixels)) throw UsageError("--knob wants a number of pixels");
             actions.push_back([pixels](Session& s) { s.knob(pixels); });
+        } else if (a == "--knob-drag") {
+            int moves = 0;
+            if (!parseInt(value(i), moves) || moves < 0)
+                throw UsageError("--knob-drag wants a number of moves");
+            actions.push_back([moves](Session& s) { s.knobDrag(moves); });
         } else if (a == "--listen") {
             actions.push_back([](Session& s) {
                 const runtime::TPoint at = Session::centre(*s.window().btnListen);
@@ -226,7 +257,7 @@ int run(int argc, char** argv) {
             const std::string name = value(i);
             actions.push_back([name](Session& s) {
                 const runtime::TPoint at = runtime::SameText(name, "knob")
-                                               ? Session::kKnobSpot
+                                               ? s.knobSpot()
                                                : Session::centre(s.control(name));
                 std::printf("at %s %d %d\n", name.c_str(), at.X, at.Y);
             });

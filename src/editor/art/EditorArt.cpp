@@ -1,28 +1,36 @@
 #include "editor/art/EditorArt.h"
 
+#include "editor/art/ArtScale.h"
+
 // Each packed file lands in read-only data (the build names the section for the object format)
 // between two labels; the labels stay local to this object, so the plug-in exports nothing
 // new. The directives end in the text section, where the compiler's own output continues.
-#define WADLING_EMBED(n, stem)                                                                     \
+#define WADLING_EMBED(id, file)                                                                    \
     __asm__(".section " WADLING_ART_SECTION "\n"                                                   \
             ".balign 16\n"                                                                         \
-            "wadling_art_" #n "_begin:\n"                                                          \
-            ".incbin \"" WADLING_ART_DIR "/" stem ".dibz\"\n"                                      \
-            "wadling_art_" #n "_end:\n"                                                            \
+            "wadling_art_" #id "_begin:\n"                                                         \
+            ".incbin \"" WADLING_ART_DIR "/" file ".dibz\"\n"                                      \
+            "wadling_art_" #id "_end:\n"                                                           \
             ".text\n");                                                                            \
-    extern "C" const std::uint8_t wadlingArt##n##Begin[] __asm__("wadling_art_" #n "_begin");      \
-    extern "C" const std::uint8_t wadlingArt##n##End[] __asm__("wadling_art_" #n "_end");
+    extern "C" const std::uint8_t wadlingArt##id##Begin[] __asm__("wadling_art_" #id "_begin");    \
+    extern "C" const std::uint8_t wadlingArt##id##End[] __asm__("wadling_art_" #id "_end");
 
-WADLING_EMBED(0, "00-wadling")
-WADLING_EMBED(1, "01-eq")
-WADLING_EMBED(2, "02-mix")
-WADLING_EMBED(3, "03-compression")
-WADLING_EMBED(4, "04-banner")
-WADLING_EMBED(5, "05-listen")
-WADLING_EMBED(6, "06-wadling1")
-WADLING_EMBED(7, "07-wadling2")
-WADLING_EMBED(8, "08-wadling3")
-WADLING_EMBED(9, "09-wadling4")
+// 100 % beside the sources, the other densities in folders named by their percent.
+#define WADLING_EMBED_SET(prefix, folder)                                                          \
+    WADLING_EMBED(prefix##0, folder "00-wadling")                                                  \
+    WADLING_EMBED(prefix##1, folder "01-eq")                                                       \
+    WADLING_EMBED(prefix##2, folder "02-mix")                                                      \
+    WADLING_EMBED(prefix##3, folder "03-compression")                                              \
+    WADLING_EMBED(prefix##4, folder "04-banner")                                                   \
+    WADLING_EMBED(prefix##5, folder "05-listen")                                                   \
+    WADLING_EMBED(prefix##6, folder "06-wadling1")                                                 \
+    WADLING_EMBED(prefix##7, folder "07-wadling2")                                                 \
+    WADLING_EMBED(prefix##8, folder "08-wadling3")                                                 \
+    WADLING_EMBED(prefix##9, folder "09-wadling4")
+
+WADLING_EMBED_SET(s100_, "")
+WADLING_EMBED_SET(s150_, "150/")
+WADLING_EMBED_SET(s200_, "200/")
 
 namespace editorart {
 
@@ -33,19 +41,30 @@ struct Range {
     const std::uint8_t* end;
 };
 
-const Range kPacked[kImageCount] = {
-    {wadlingArt0Begin, wadlingArt0End}, {wadlingArt1Begin, wadlingArt1End},
-    {wadlingArt2Begin, wadlingArt2End}, {wadlingArt3Begin, wadlingArt3End},
-    {wadlingArt4Begin, wadlingArt4End}, {wadlingArt5Begin, wadlingArt5End},
-    {wadlingArt6Begin, wadlingArt6End}, {wadlingArt7Begin, wadlingArt7End},
-    {wadlingArt8Begin, wadlingArt8End}, {wadlingArt9Begin, wadlingArt9End},
+#define WADLING_RANGE(prefix, n)                                                                   \
+    { wadlingArt##prefix##n##Begin, wadlingArt##prefix##n##End }
+#define WADLING_RANGES(prefix)                                                                     \
+    {                                                                                              \
+        WADLING_RANGE(prefix, 0), WADLING_RANGE(prefix, 1), WADLING_RANGE(prefix, 2),              \
+            WADLING_RANGE(prefix, 3), WADLING_RANGE(prefix, 4), WADLING_RANGE(prefix, 5),          \
+            WADLING_RANGE(prefix, 6), WADLING_RANGE(prefix, 7), WADLING_RANGE(prefix, 8),          \
+            WADLING_RANGE(prefix, 9)                                                               \
+    }
+
+// In the order of kScales.
+const Range kPacked[kScales.size()][kImageCount] = {
+    WADLING_RANGES(s100_),
+    WADLING_RANGES(s150_),
+    WADLING_RANGES(s200_),
 };
 
 } // namespace
 
-std::span<const std::uint8_t> packedImage(int index) {
+std::span<const std::uint8_t> packedImage(int index, int percent) {
     if (index < 0 || index >= kImageCount) return {};
-    return {kPacked[index].begin, kPacked[index].end};
+    for (std::size_t s = 0; s < kScales.size(); ++s)
+        if (kScales[s] == percent) return {kPacked[s][index].begin, kPacked[s][index].end};
+    return {};
 }
 
 } // namespace editorart

@@ -127,6 +127,9 @@ public:
     void screenPoint(WindowHandle window, int clientX, int clientY, int& x, int& y);
 
     void setDisplayBitsPerPixel(int bits) { displayBits_ = bits; }
+    /// What displayScale answers for every parent (0: the system says nothing).
+    void setDisplayScale(double scale) { displayScale_ = scale; }
+    double displayScale(void*) override { return displayScale_; }
 
     // ---- Pointer counters.
     int cursorShowCount() const { return cursorCount_; } ///< visible while >= 0
@@ -174,6 +177,7 @@ private:
     bool autoPaint_ = true;
     bool refuseWindows_ = false;
     int displayBits_ = 32;
+    double displayScale_ = 0;
     int cursorCount_ = 0;
     std::size_t hideRequests_ = 0, showRequests_ = 0, setCursorPosCount_ = 0;
     int cursorShape_ = 0;

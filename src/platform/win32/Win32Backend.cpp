@@ -497,6 +497,22 @@ public:
         });
     }
 
+    double displayScale(void* parent) override {
+        // GetDpiForWindow arrives with Windows 10 1607: looked up, so that the library still
+        // loads without it. The process's DPI awareness is the host's and stays as it is.
+        using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+        static const auto getDpi = [] {
+            HMODULE user = GetModuleHandleW(L"user32.dll");
+            return user != nullptr ? reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+                                         GetProcAddress(user, "GetDpiForWindow")))
+                                   : nullptr;
+        }();
+        HWND window = static_cast<HWND>(parent);
+        if (getDpi == nullptr || window == nullptr || !IsWindow(window)) return 0;
+        const UINT dpi = getDpi(window);
+        return dpi > 0 ? dpi / 96.0 : 0;
+    }
+
     int displayBitsPerPixel() override {
         HDC screen = GetDC(nullptr);
         const int bits = screen != nullptr ? GetDeviceCaps(screen, BITSPIXEL) : 32;

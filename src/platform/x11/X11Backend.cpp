@@ -241,6 +241,17 @@ Display* X11Backend::ensureDisplay() {
     return openDisplay(error) ? display_ : nullptr;
 }
 
+double X11Backend::displayScale(void*) {
+    // The desktop's font scale, which the toolkits' scale follows on X11: the resources of
+    // the screen as they were when our connection opened.
+    Display* display = ensureDisplay();
+    if (display == nullptr) return 0;
+    const char* resources = XResourceManagerString(display);
+    const double scale = resources != nullptr ? scaleFromXResources(resources) : 0;
+    closeDisplayIfUnused();
+    return scale;
+}
+
 void X11Backend::closeDisplayIfUnused() {
     if (display_ == nullptr || !windowList().empty()) return;
     if (blank_ != 0) XFreeCursor(display_, blank_);

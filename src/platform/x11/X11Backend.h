@@ -40,6 +40,7 @@ public:
     int messageBox(WindowHandle owner, const std::string& text, const std::string& caption,
                    std::uint32_t flags) override;
     bool shellOpen(WindowHandle owner, const std::string& address) override;
+    double displayScale(void* parent) override;
 
     // For the drawn popups' modal loop.
     Display* ensureDisplay();
