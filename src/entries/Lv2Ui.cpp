@@ -51,12 +51,14 @@ std::unique_ptr<Lv2Ui> Lv2Ui::create(LV2UI_Write_Function write, LV2UI_Controlle
     const auto* touch = static_cast<const LV2UI_Touch*>(featureData(features, LV2_UI__touch));
     if (touch && !touch->touch) touch = nullptr;
     std::unique_ptr<Lv2Ui> ui(new Lv2Ui(write, controller, *map, touch));
+    const auto* resize = static_cast<const LV2UI_Resize*>(featureData(features, LV2_UI__resize));
+    if (resize && resize->ui_resize) ui->resize = resize;
     if (!ui->editor().open(parent)) return nullptr;
     ui->takeMidiMenu();
-    const auto* resize = static_cast<const LV2UI_Resize*>(featureData(features, LV2_UI__resize));
-    if (resize && resize->ui_resize)
-        resize->ui_resize(resize->handle, TPluginEditorWindow::kClientWidth,
-                          TPluginEditorWindow::kClientHeight);
+    // The window's own size: the editor opens at the user's or the system's scale.
+    if (const TPluginEditorWindow* window = pluginEditor(*ui->effect)->window.get();
+        window && ui->resize)
+        ui->resize->ui_resize(ui->resize->handle, window->ClientWidth(), window->ClientHeight());
     return ui;
 }
 
@@ -66,10 +68,13 @@ LV2UI_Widget Lv2Ui::widget() const {
 }
 
 intptr_t VSTCALLBACK Lv2Ui::hostCallback(AEffect* effect, int32_t opcode, int32_t index,
-                                         intptr_t /*value*/, void* /*ptr*/, float /*opt*/) {
+                                         intptr_t value, void* /*ptr*/, float /*opt*/) {
     auto* self = effect ? static_cast<Lv2Ui*>(effect->user) : nullptr;
     if (opcode == audioMasterVersion) return 2400;
     if (self && opcode == audioMasterAutomate) self->parameterSet(index);
+    // A new scale chosen while open: the host's resize feature answers for the host.
+    if (self && opcode == audioMasterSizeWindow && self->resize && index > 0 && value > 0)
+        return self->resize->ui_resize(self->resize->handle, index, static_cast<int>(value)) == 0;
     return 0;
 }
 

@@ -50,6 +50,8 @@ private:
     LV2UI_Write_Function write;
     LV2UI_Controller controller;
     const LV2UI_Touch* touch;
+    /// The host's resize feature, which answers the editor's size requests (null without it).
+    const LV2UI_Resize* resize = nullptr;
     struct Urids {
         LV2_URID eventTransfer, atomObject, atomInt, midiMapRequest, command, parameter;
     } urid;

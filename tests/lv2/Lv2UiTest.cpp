@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
+#include "../support/UserSettings.h"
 #include "editor/uEditor.h"
 #include "entries/Lv2Ui.h"
 #include "lv2/Lv2Ports.h"
@@ -45,7 +47,12 @@ struct Heard {
 
 class Lv2UiTest : public ::testing::Test {
 protected:
-    void SetUp() override { headless.setForeignParentOrigin(0, 0); }
+    void SetUp() override {
+        headless.setForeignParentOrigin(0, 0);
+        // No Zoom choice of the developer's own reaches the window.
+        testsupport::setUserSettingsFolder(std::filesystem::path(::testing::TempDir()) /
+                                           "wadling-lv2ui-settings");
+    }
     void TearDown() override {
         if (handle) lv2glue::uiDescriptor().cleanup(handle);
     }
@@ -318,3 +325,17 @@ TEST_F(Lv2UiTest, CleanupWithTheWindowOpenAndWithoutTouchOrResize) {
 }
 
 } // namespace
+
+// The editor opens at the system's scale (or the user's Zoom) in an LV2 host too: the host is
+// asked for the window's own size, and a scale chosen while open goes through the same request.
+TEST_F(Lv2UiTest, TheHostIsAskedForTheSizeTheWindowOpensAtAndForANewOne) {
+    headless.setDisplayScale(2.0);
+    open();
+    EXPECT_EQ(window().ClientWidth(), 980);
+    EXPECT_EQ(resizes, (std::vector<std::pair<int, int>>{{980, 644}}));
+    // A host scale for the open editor ('PreS' 'AeCs', as VST 2 hosts send it).
+    ASSERT_NE(window().plugin, nullptr);
+    window().plugin->dispatcher(effVendorSpecific, 0x50726553, 0x41654373, nullptr, 1.5f);
+    EXPECT_EQ(resizes, (std::vector<std::pair<int, int>>{{980, 644}, {735, 483}}));
+    EXPECT_EQ(window().ClientWidth(), 735) << "the host took the size: the window follows";
+}
