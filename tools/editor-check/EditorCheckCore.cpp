@@ -19,7 +19,8 @@ const char* const kUsage =
     "checks instead of the interactive window (combinable, run in this order):\n"
     "  --cycles N             open and close the editor N times, report what is left\n"
     "  --destroy-parent-first destroy the host's window before effEditClose\n"
-    "  --idle-cpu S           processor time of the open editor left alone for S seconds\n";
+    "  --idle-cpu S           processor time of the open editor left alone for S seconds\n"
+    "  --host-scale PERCENT   say the host's editor scale ('PreS') before the editor opens\n";
 
 namespace {
 
@@ -62,6 +63,8 @@ Options parseOptions(const std::vector<std::string>& args) {
             o.destroyParentFirst = true;
         } else if (a == "--idle-cpu") {
             o.idleCpuSeconds = number(args, i, 1, 3600);
+        } else if (a == "--host-scale") {
+            o.hostScale = number(args, i, 100, 400);
         } else if (a.size() > 1 && a[0] == '-') {
             throw UsageError("unknown option " + a);
         } else if (o.plugin.empty()) {

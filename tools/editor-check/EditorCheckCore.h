@@ -25,6 +25,7 @@ struct Options {
     int cycles = 0;       ///< open/close cycles to run (0: none)
     bool destroyParentFirst = false;
     int idleCpuSeconds = 0; ///< measure the processor time of an idle open editor (0: no)
+    int hostScale = 0; ///< percent the host says its editor scale is ('PreS'), 0: it says nothing
     /// Without a check mode the editor stays open for the script until "quit" or `seconds`.
     bool interactive() const { return cycles == 0 && !destroyParentFirst && idleCpuSeconds == 0; }
 };

@@ -7,6 +7,8 @@
 # for pixel. Then 50 open/close cycles, the host's window destroyed first, and the figures.
 # EDITOR_CHECK_DPI=N (native builds): the X server says Xft.dpi N, and the headless side is
 # composed at the scale the editor takes from it (N / 96, at or below a density it has).
+# EDITOR_CHECK_SCALE=PERCENT (any build): the test host says its editor scale ('PreS'), and the
+# headless side is composed at it.
 # Usage: editor-check.sh [build folder, default build/linux] [--wine]
 #   --wine: the build is a 64-bit Windows one, run under wine64 (prefix WADLING_WINEPREFIX,
 #           default build/wineprefix-display); the headless side comes from build/linux, or
@@ -87,6 +89,11 @@ if [ -n "${EDITOR_CHECK_DPI:-}" ]; then
     for p in 150 200; do [ $((EDITOR_CHECK_DPI * 100 / 96)) -ge $p ] && percent=$p; done
     scale=(--scale $percent)
     echo "editor-check: Xft.dpi $EDITOR_CHECK_DPI, the editor at $percent %"
+elif [ -n "${EDITOR_CHECK_SCALE:-}" ]; then
+    # The host's word instead of the system's: what a Windows host that knows its scale says.
+    scale=(--scale "$EDITOR_CHECK_SCALE")
+    run+=(--host-scale "$EDITOR_CHECK_SCALE")
+    echo "editor-check: the host says ${EDITOR_CHECK_SCALE} %"
 fi
 # A stand-in for xdg-open: no click here may start a browser.
 mkdir -p "$work/bin"

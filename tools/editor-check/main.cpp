@@ -48,6 +48,10 @@ public:
                                           std::to_string(plugin->effect()->numPrograms) +
                                           " programs, no " + std::to_string(options.program));
         if (options.program >= 0) plugin->dispatch(effSetProgram, 0, options.program);
+        // As hosts that know their screen's scale say it: 'PreS' 'AeCs' with the factor.
+        if (options.hostScale > 0)
+            plugin->dispatch(effVendorSpecific, 0x50726553, 0x41654373, nullptr,
+                             float(options.hostScale) / 100.0f);
     }
 
     int run() {
