@@ -2,16 +2,8 @@
 # wadling-render's. Installs the LV2 headers and tools; the build is configured again when the
 # headers arrived after it, so that it has the bundle.
 set -euo pipefail
-missing=()
-for p in lv2-dev sordi lilv-utils lv2file python3; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo_cmd=""; [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-    $sudo_cmd apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}" >/dev/null
-fi
+source .ci/lib/packages.sh
+install_missing lv2-dev sordi lilv-utils lv2file python3
 if ! grep -q '^WADLING_LV2_INCLUDE_DIR:PATH=/' build/linux/CMakeCache.txt 2>/dev/null; then
     cmake --preset linux >/dev/null
 fi
