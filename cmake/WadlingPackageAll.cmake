@@ -16,13 +16,13 @@ set(toolchain_win32 ${PROJECT_SOURCE_DIR}/cmake/mingw-i686.cmake)
 
 # Under make the sub-builds share the driver's job slots (`jobs` of the build preset).
 if(CMAKE_GENERATOR MATCHES "Makefiles")
-    set(build_plugin $(MAKE) WadlingCompressor)
+    set(build_plugin $(MAKE) wadling_release_files)
 else()
-    set(build_plugin ${CMAKE_COMMAND} --build <BINARY_DIR> --target WadlingCompressor)
+    set(build_plugin ${CMAKE_COMMAND} --build <BINARY_DIR> --target wadling_release_files)
 endif()
 
 foreach(target ${package_targets})
-    # Installing (and so cpack) needs only the plug-in, not every target of the build.
+    # Installing (and so cpack) needs only the plug-ins, not every target of the build.
     set(args -DCMAKE_BUILD_TYPE=Release -DWADLING_TESTS=OFF -DWADLING_TOOLS=OFF
              -DWADLING_BENCH=OFF -DWADLING_FUZZ=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON)
     if(toolchain_${target})

@@ -143,7 +143,7 @@ std::array<std::string, APlugin::kNumParams> controlSymbols(APlugin& plugin) {
     for (int32_t i = 0; i < APlugin::kNumParams; ++i)
         ++uses[symbols[i] = symbolFor(parameterName(plugin, i))];
     for (int32_t i = 0; i < APlugin::kNumParams; ++i)
-        if (uses[symbols[i]] > 1) symbols[i] += "_" + std::to_string(i);
+        if (uses[symbols[i]] > 1) symbols[i].append("_").append(std::to_string(i));
     return symbols;
 }
 
@@ -176,8 +176,11 @@ TurtleFiles writeTurtle(APlugin& plugin, std::string_view binaryName, int minorV
 
     files.presets = kPrefixes;
     for (int32_t program = 0; program < APlugin::kNumPrograms; ++program) {
-        files.manifest += "\n" + presetRef(program) + "\n    a pset:Preset ;\n    lv2:appliesTo " +
-                          pluginRef() + " ;\n    rdfs:seeAlso <presets.ttl> .\n";
+        // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "..." + string&& in
+        // release builds.
+        files.manifest.append("\n").append(presetRef(program));
+        files.manifest.append("\n    a pset:Preset ;\n    lv2:appliesTo ").append(pluginRef());
+        files.manifest.append(" ;\n    rdfs:seeAlso <presets.ttl> .\n");
         plugin.setProgram(program);
         std::vector<std::string> ports;
         for (int32_t i = 0; i < APlugin::kNumParams; ++i)
