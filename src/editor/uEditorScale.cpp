@@ -33,9 +33,7 @@ int choose(int userChoice, double hostFactor, double systemFactor) {
 }
 
 std::string choiceFile(const std::string& settingsFolder) {
-    if (settingsFolder.empty()) return {};
-    const char separator = platform::pathSeparators()[0];
-    return settingsFolder + separator + midimap::kVendorFolder + separator + kFileName;
+    return midimap::userSettingsFile(settingsFolder, kFileName);
 }
 
 int readChoice(const std::string& path) {
@@ -62,15 +60,7 @@ bool writeChoice(const std::string& path, int choice) {
     if (cut != std::string::npos && !platform::createFolder(path.substr(0, cut))) return false;
     const std::string text =
         std::string(kKey) + (choice == kAutomatic ? "automatic" : std::to_string(choice)) + "\n";
-    const std::string temporary = path + ".new";
-    bool written = false;
-    if (std::FILE* file = std::fopen(temporary.c_str(), "wb")) {
-        written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        written = std::fclose(file) == 0 && written;
-    }
-    const bool replaced = written && platform::replaceFile(temporary, path);
-    if (!replaced) std::remove(temporary.c_str());
-    return replaced;
+    return midimap::replaceFileText(path, text);
 }
 
 } // namespace editorscale

@@ -191,7 +191,10 @@ ReadResult readFile(const std::string& path, CcMap& map) {
 }
 
 bool writeFile(const std::string& path, const CcMap& map) {
-    const std::string text = formatMap(map);
+    return replaceFileText(path, formatMap(map));
+}
+
+bool replaceFileText(const std::string& path, std::string_view text) {
     const std::string temporary = path + temporarySuffix();
     bool written = false;
     if (File file{std::fopen(temporary.c_str(), "wb")}) {
@@ -209,12 +212,14 @@ bool writeFile(const std::string& path, const CcMap& map) {
 MapFiles MapFiles::locate(std::string_view libraryFolder, std::string_view settingsFolder) {
     MapFiles files;
     if (!libraryFolder.empty()) files.besideLibrary = std::string(libraryFolder) + kFileName;
-    if (!settingsFolder.empty()) {
-        const char separator = platform::pathSeparators()[0];
-        files.userCopy =
-            std::string(settingsFolder) + separator + kVendorFolder + separator + kFileName;
-    }
+    files.userCopy = userSettingsFile(settingsFolder, kFileName);
     return files;
+}
+
+std::string userSettingsFile(std::string_view settingsFolder, std::string_view name) {
+    if (settingsFolder.empty()) return {};
+    const char separator = platform::pathSeparators()[0];
+    return std::string(settingsFolder) + separator + kVendorFolder + separator + std::string(name);
 }
 
 std::array<const std::string*, 2> MapFiles::writeOrder() const {

@@ -59,12 +59,19 @@ enum class ReadResult { Read, Missing, Failed };
 /// kMaxFileBytes of it.
 ReadResult readFile(const std::string& path, CcMap& map);
 
-/// Replaces the file at `path` with the map's text. The text goes to a temporary file beside it
-/// first, so a failed write never leaves a truncated map behind. Answers whether it succeeded.
+/// Replaces the file at `path` with `text`. The text goes to a temporary file of its own beside
+/// it first, so a failed write never leaves a truncated file behind and writers at the same time
+/// do not mix. Answers whether it succeeded.
+bool replaceFileText(const std::string& path, std::string_view text);
+
+/// Replaces the file at `path` with the map's text (replaceFileText).
 bool writeFile(const std::string& path, const CcMap& map);
 
 /// The folder inside the user's settings folder that holds the vendor's files.
 inline constexpr const char* kVendorFolder = "Reedmoor";
+
+/// The vendor's file `name` in the user's settings folder; empty without a settings folder.
+std::string userSettingsFile(std::string_view settingsFolder, std::string_view name);
 
 /// The two places of the map: the file beside the library, and the user's copy, which takes
 /// over once the folder of the library refuses to take the file. The rule:
