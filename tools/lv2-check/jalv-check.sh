@@ -25,6 +25,7 @@ pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    [ -n "${JALV_CHECK_KEEP:-}" ] && rm -rf /tmp/jalv-check-last && cp -r "$work" /tmp/jalv-check-last
     rm -rf "$work"
 }
 trap cleanup EXIT
