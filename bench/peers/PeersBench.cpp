@@ -5,7 +5,8 @@
 // per stereo frame. Processor time leaves out waiting for the processor, not the caches and
 // memory (and, on a shared core, the execution units) that other work competes for: so every
 // run prints the load average before and after, how busy the rest of the machine was and what
-// else was seen running. Peers that are not installed are left out.
+// else was seen running. Peers that are not installed are left out. The column "floor" is the
+// three recursions of the loop alone (RecursionFloor.h), the least any bit-exact loop can take.
 //
 //   bench_peers [--runs N] [--plugin NAME=PATH]...
 //     --runs N         repeat the whole measurement N times and end with the spread of every
@@ -14,6 +15,7 @@
 
 #include "DemoMaterial.h"
 #include "PluginRenderer.h"
+#include "RecursionFloor.h"
 
 #include <algorithm>
 #include <cctype>
@@ -324,7 +326,7 @@ int main(int argc, char** argv) {
         std::printf("%-24s", "ns per stereo frame");
         for (const Candidate& c : loaded)
             std::printf(" %10s", c.name.c_str());
-        std::printf("\n");
+        std::printf(" %10s %10s\n", "floor", "P0/floor");
         std::vector<std::vector<double>> medians;
         for (const Case& k : cases) {
             measure(loaded, k);
@@ -336,7 +338,9 @@ int main(int argc, char** argv) {
                 medians.back().push_back(median(c.nsPerFrame));
                 std::printf(" %10.2f", medians.back().back());
             }
-            std::printf("\n");
+            const double floor =
+                bench::recursionFloorNs(k.material->left, k.material->right, kRounds);
+            std::printf(" %10.2f %10.2f\n", floor, medians.back().front() / floor);
         }
         std::printf("%-24s", "ratio");
         for (const Ratio& r : ratios)

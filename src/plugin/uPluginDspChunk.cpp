@@ -3,6 +3,7 @@
 #include "plugin/uPluginMathLanes.h"
 
 #include <atomic>
+#include <bit>
 #include <cstdint>
 #include <limits>
 
@@ -396,6 +397,32 @@ void detectChunk(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
 }
 
 #endif
+
+bool silentAtRest(const EqState& eq, const DetectorState& det, const float* inL, const float* inR,
+                  int n) {
+    const auto bits = [](float v) { return std::bit_cast<std::uint32_t>(v); };
+    if ((bits(eq.loL) | bits(eq.loR) | bits(eq.hiL) | bits(eq.hiR) | bits(det.envelope) |
+         bits(det.overshootDb)) != 0)
+        return false;
+    std::uint32_t magnitudes = 0;
+    for (int i = 0; i < n; ++i)
+        magnitudes |= bits(inL[i]) | bits(inR[i]);
+    return (magnitudes & 0x7FFFFFFFu) == 0;
+}
+
+void settleSilentChunk(DetectorState& det, const DetectorSettings& detSettings, float* eqOutL,
+                       float* eqOutR, float* gains, int n) {
+    // With the filters at +0, a signed zero in gives +0 out (-0 + +0 is +0) and +0 state; the
+    // envelope stays +0, so the release law is its floor of 50 ms; the overshoot smoother only
+    // moves by the denormal offset, which the flush takes away again.
+    for (int i = 0; i < n; ++i) {
+        eqOutL[i] = eqOutR[i] = 0.0f;
+        gains[i] = detSettings.makeupLin;
+    }
+    det.grReleaseMs = 50.0f; // 950 ms x the envelope + 50 ms
+    det.grReleaseCoef = timeCoef(det.grReleaseMs, detSettings.samplesPerMs);
+    det.gain = detSettings.makeupLin;
+}
 
 namespace {
 

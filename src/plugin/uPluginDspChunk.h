@@ -19,6 +19,16 @@ void detectChunk(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
                  const DetectorSettings& detSettings, const float* inL, const float* inR,
                  float* eqOutL, float* eqOutR, float* gains, int n);
 
+/// Whether detectChunk, flushDetector and clearNonFinite over this chunk would only confirm the
+/// rest: every state exactly +0 and every input sample +0 or -0. Such a chunk equalises to +0,
+/// leaves the states as they are and gains makeupLin throughout (settleSilentChunk).
+bool silentAtRest(const EqState& eq, const DetectorState& det, const float* inL, const float* inR,
+                  int n);
+/// The chunk that silentAtRest accepted, without running the recursions: what the three calls
+/// would give, to the bit.
+void settleSilentChunk(DetectorState& det, const DetectorSettings& detSettings, float* eqOutL,
+                       float* eqOutR, float* gains, int n);
+
 /// The output stage: out = in x dryGain + softClip(wet) x wetGain, per sample in float32 as
 /// softClip and the mix round, two or four samples at once. in and out may be the same memory.
 void mixOutput(const float* in, const float* wet, float* out, int n, float dryGain, float wetGain);

@@ -171,8 +171,12 @@ void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32
     };
 
     auto detect = dsp::detectChunk;
+    bool fastPaths = true;
 #if WADLING_TEST_HOOKS
-    if (plugin_test_hooks::referenceLoop.load(relaxed)) detect = dsp::detectChunkReference;
+    if (plugin_test_hooks::referenceLoop.load(relaxed)) {
+        detect = dsp::detectChunkReference;
+        fastPaths = false;
+    }
 #endif
     float eqL[dsp::kMaxChunk], eqR[dsp::kMaxChunk], gains[dsp::kMaxChunk];
     const int32_t end = start + length;
@@ -182,20 +186,28 @@ void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32
         const int32_t first = pos - start;
         const dsp::EqSettings eqNow = eqSettings();
         const dsp::DetectorSettings detectorNow = detectorSettings();
-        if (!listen.load(relaxed)) {
-            detect(eq, eqNow, det, detectorNow, sideL + first, sideR + first, eqL, eqR, gains, len);
+        const bool listening = listen.load(relaxed);
+        const float* detL = listening ? workL + first : sideL + first;
+        const float* detR = listening ? workR + first : sideR + first;
+        // The equalised signal replaces the input copy in listen mode; the gain is computed,
+        // not applied.
+        float* eqOutL = listening ? workL + first : eqL;
+        float* eqOutR = listening ? workR + first : eqR;
+        // A silent track costs little: once the detector is at rest, silence leaves it there.
+        if (fastPaths && dsp::silentAtRest(eq, det, detL, detR, len)) {
+            dsp::settleSilentChunk(det, detectorNow, eqOutL, eqOutR, gains, len);
+        } else {
+            detect(eq, eqNow, det, detectorNow, detL, detR, eqOutL, eqOutR, gains, len);
+            dsp::flushDetector(det);
+            // One bad input sample must not stay in the band filters for good.
+            dsp::clearNonFinite(eq);
+        }
+        if (!listening) {
             for (int32_t i = 0; i < len; ++i) {
                 workL[first + i] *= gains[i];
                 workR[first + i] *= gains[i];
             }
-        } else {
-            // The equalised signal replaces the input copy; the gain is computed, not applied.
-            detect(eq, eqNow, det, detectorNow, workL + first, workR + first, workL + first,
-                   workR + first, gains, len);
         }
-        dsp::flushDetector(det);
-        // One bad input sample must not stay in the band filters for good.
-        dsp::clearNonFinite(eq);
         pos += len;
     }
 

@@ -154,6 +154,78 @@ TEST(ChunkPasses, EveryChunkLengthSettingAndStateGivesTheReferenceBits) {
     }
 }
 
+// What the audio loop does with a chunk: detect, then flush the detector and clear the filters.
+TEST(ChunkPasses, ASilentChunkAtRestSettlesAsTheRecursionsWould) {
+    std::mt19937 random(77);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    int accepted = 0, refused = 0;
+    for (int trial = 0; trial < 400; ++trial) {
+        const float spm = trial % 3 ? 44.1f : 192.0f;
+        const float thr = dsp::thresholdDbFor(unit(random));
+        const float slope = dsp::slopeFor(dsp::ratioFor(unit(random)));
+        const dsp::EqSettings eqs{
+            250.0f / (spm * 1000.0f), 2000.0f / (spm * 1000.0f), dsp::bandGain(unit(random)).gain,
+            dsp::bandGain(unit(random)).gain, dsp::bandGain(unit(random)).gain};
+        const dsp::DetectorSettings ds{dsp::timeCoef(10.0f, spm),
+                                       dsp::timeCoef(50.0f, spm),
+                                       dsp::timeCoef(10.0f, spm),
+                                       spm,
+                                       dsp::dbToGain(thr),
+                                       thr,
+                                       slope,
+                                       dsp::dbToGain(dsp::makeupDbFor(thr, slope)),
+                                       dsp::makeupDbFor(thr, slope)};
+        const int n = 1 + trial % dsp::kMaxChunk;
+        // Signed zeros everywhere; now and then one sample or one state that is not at rest.
+        std::vector<float> inL(n), inR(n);
+        for (int i = 0; i < n; ++i) {
+            inL[i] = (trial + i) % 3 ? 0.0f : -0.0f;
+            inR[i] = (trial + i) % 5 ? -0.0f : 0.0f;
+        }
+        ChunkRun start{{0.0f, 0.0f, 0.0f, 0.0f}, {0.0f, 123.0f, 0.5f, 0.0f, 0.25f}, {}, {}, {}};
+        switch (trial % 8) {
+        case 1:
+            inR[trial % n] = 1e-30f;
+            break;
+        case 2:
+            start.eq.hiR = -0.0f;
+            break;
+        case 3:
+            start.det.overshootDb = 1e-30f;
+            break;
+        case 4:
+            start.det.envelope = -0.0f;
+            break;
+        default:
+            break;
+        }
+        ChunkRun ref = start, fast = start;
+        for (ChunkRun* r : {&ref, &fast}) {
+            r->eqL.assign(n, 1.0f);
+            r->eqR.assign(n, 1.0f);
+            r->gains.assign(n, 1.0f);
+        }
+        dsp::detectChunkReference(ref.eq, eqs, ref.det, ds, inL.data(), inR.data(), ref.eqL.data(),
+                                  ref.eqR.data(), ref.gains.data(), n);
+        dsp::flushDetector(ref.det);
+        dsp::clearNonFinite(ref.eq);
+        const bool atRest = trial % 8 == 0 || trial % 8 > 4;
+        ASSERT_EQ(dsp::silentAtRest(start.eq, start.det, inL.data(), inR.data(), n), atRest)
+            << trial;
+        if (!atRest) {
+            ++refused;
+            continue;
+        }
+        ++accepted;
+        dsp::settleSilentChunk(fast.det, ds, fast.eqL.data(), fast.eqR.data(), fast.gains.data(),
+                               n);
+        SCOPED_TRACE(trial);
+        expectSameRun(fast, ref);
+    }
+    EXPECT_GT(accepted, 100);
+    EXPECT_GT(refused, 100);
+}
+
 namespace {
 
 // Runs check with two lanes and, where the processor has them, four.
