@@ -73,12 +73,11 @@ struct MixGains {
 /// Equal-power crossfade for a "Dry/Wet" value in 0..1.
 MixGains mixGains(float v);
 
-/// Length of the chunk that starts at pos: at most 32 samples, ending at the block's end or at
-/// the next queued MIDI event. An event behind pos (which hosts do not send) cannot stall it.
-inline int chunkLength(int pos, int end, int nextEventPos) {
-    int len = end - pos < 32 ? end - pos : 32;
-    if (nextEventPos > pos && nextEventPos - pos < len) len = nextEventPos - pos;
-    return len;
+/// End of the chunks that start at pos: the block's end or the next queued MIDI event, whichever
+/// comes first. The chunks are kMaxChunk samples long from pos, the last one shorter. An event
+/// behind pos (which hosts do not send) cannot stall the loop.
+inline int spanEnd(int pos, int end, int nextEventPos) {
+    return nextEventPos > pos && nextEventPos < end ? nextEventPos : end;
 }
 
 struct EqState {

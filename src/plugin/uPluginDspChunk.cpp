@@ -2,6 +2,7 @@
 
 #include "plugin/uPluginMathLanes.h"
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstdint>
@@ -36,23 +37,27 @@ using dmath::pair;
 using dmath::roundToFloat;
 using dmath::select;
 
-// Samples per group. The passes of one group depend on each other, but the band filters of
-// the next group do not depend on this group's overshoot smoother: one loop runs both, so that
-// the processor carries the two recursions side by side.
-constexpr int kGroup = 8;
+// Samples per group. The loop runs the three recursions side by side, one group apart: the
+// band filters of group g, the envelope of group g - 1 and the overshoot smoother of group g - 2.
+// Between the groups, passes over whole groups compute what depends on nothing carried from
+// sample to sample (the equalised output and the level, the release law and the target, the
+// gain), so that the recursions carry as little as possible.
+constexpr int kGroup = 4;
 
 // What the passes hand on, per sample; spare slots so that the two- and four-lane passes may
-// run over the chunk's end.
+// run over the span's end.
 constexpr int kSpare = 3;
 struct Scratch {
-    float level[kMaxChunk + kSpare];
-    float envelope[kMaxChunk + kSpare];
-    float releaseMs[kMaxChunk + kSpare];
-    float releaseCoef[kMaxChunk + kSpare];
-    double releaseCoefWide[kMaxChunk + kSpare];
-    float target[kMaxChunk + kSpare];
-    std::int32_t above[kMaxChunk + kSpare]; // all bits set above the threshold, else 0
-    float overshoot[kMaxChunk + kSpare];
+    double lo[2 * kMaxSpan]; // left and right of each sample, as the band filters hold them
+    double hi[2 * kMaxSpan];
+    float level[kMaxSpan + kSpare];
+    float envelope[kMaxSpan + kSpare];
+    float releaseMs[kMaxSpan + kSpare];
+    float releaseCoef[kMaxSpan + kSpare];
+    double releaseCoefWide[kMaxSpan + kSpare];
+    float target[kMaxSpan + kSpare];
+    std::int32_t above[kMaxSpan + kSpare]; // all bits set above the threshold, else 0
+    float overshoot[kMaxSpan + kSpare];
 };
 
 // x < y ? ifLess : otherwise for floats, without a branch that the signal decides; the
@@ -63,42 +68,78 @@ inline double lessSelect(float x, float y, double ifLess, double otherwise) {
     return dmath::lane0(select(wide, _mm_set_sd(ifLess), _mm_set_sd(otherwise)));
 }
 
-// The band filters (left and right in the two lanes), the linked level and the envelope:
-// eqStep, then detectorStep as far as the envelope.
-struct Filter {
+// The band filters of eqStep, left and right in the two lanes.
+struct Bands {
     double2 lo, hi;
-    float envelope;
-    double2 loSplit, hiSplit, loGain, midGain, hiGain;
-    double attack, release;
+    double2 loSplit, hiSplit;
 
-    Filter(const EqState& eq, const EqSettings& c, const DetectorSettings& dc, float env)
-        : lo(pair(eq.loL, eq.loR)), hi(pair(eq.hiL, eq.hiR)), envelope(env),
-          loSplit(_mm_set1_pd(c.loSplitCoef)), hiSplit(_mm_set1_pd(c.hiSplitCoef)),
-          loGain(_mm_set1_pd(c.loGain)), midGain(_mm_set1_pd(c.midGain)),
-          hiGain(_mm_set1_pd(c.hiGain)), attack(dc.envAttackCoef), release(dc.envReleaseCoef) {}
+    Bands(const EqState& eq, const EqSettings& c)
+        : lo(pair(eq.loL, eq.loR)), hi(pair(eq.hiL, eq.hiR)), loSplit(_mm_set1_pd(c.loSplitCoef)),
+          hiSplit(_mm_set1_pd(c.hiSplitCoef)) {}
 
-    WADLING_HOT_INLINE void step(const float* inL, const float* inR, float* eqOutL, float* eqOutR,
-                                 Scratch& s, int i) {
+    WADLING_HOT_INLINE void step(const float* inL, const float* inR, Scratch& s, int i) {
         const double2 x = pair(inL[i], inR[i]);
         lo = roundToFloat(lo + (x - lo) * loSplit);
         hi = roundToFloat(hi + (x - hi) * hiSplit);
-        const __m128 out = _mm_cvtpd_ps((x - hi) * hiGain + (hi - lo) * midGain + loGain * lo);
-        eqOutL[i] = _mm_cvtss_f32(out);
-        eqOutR[i] = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
-        const double2 magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), _mm_cvtps_pd(out));
-        const float d =
-            std::min(static_cast<float>((dmath::lane0(magnitude) + dmath::lane1(magnitude)) * 0.5),
-                     std::numeric_limits<float>::max());
-        s.level[i] = d;
-        const double envDiff = static_cast<double>(envelope) - d;
-        envelope = static_cast<float>(envDiff * lessSelect(envelope, d, attack, release) + d);
-        s.envelope[i] = envelope;
+        _mm_storeu_pd(&s.lo[2 * i], lo);
+        _mm_storeu_pd(&s.hi[2 * i], hi);
     }
 
     void store(EqState& eq) const {
         eq = {static_cast<float>(dmath::lane0(lo)), static_cast<float>(dmath::lane1(lo)),
               static_cast<float>(dmath::lane0(hi)), static_cast<float>(dmath::lane1(hi))};
     }
+
+    // clearNonFinite at the end of a chunk.
+    void settle() {
+        EqState eq;
+        store(eq);
+        clearNonFinite(eq);
+        lo = pair(eq.loL, eq.loR);
+        hi = pair(eq.hiL, eq.hiR);
+    }
+};
+
+// The equalised output and the linked level of eqStep and detectorStep, one sample at a time.
+struct Levels {
+    double2 loGain, midGain, hiGain;
+
+    explicit Levels(const EqSettings& c)
+        : loGain(_mm_set1_pd(c.loGain)), midGain(_mm_set1_pd(c.midGain)),
+          hiGain(_mm_set1_pd(c.hiGain)) {}
+
+    // in and eqOut may be the same memory: each sample is read before it is written.
+    void pass(const float* inL, const float* inR, float* eqOutL, float* eqOutR, Scratch& s,
+              int from, int to) const {
+        for (int i = from; i < to; ++i) {
+            const double2 x = pair(inL[i], inR[i]);
+            const double2 lo = _mm_loadu_pd(&s.lo[2 * i]);
+            const double2 hi = _mm_loadu_pd(&s.hi[2 * i]);
+            const __m128 out = _mm_cvtpd_ps((x - hi) * hiGain + (hi - lo) * midGain + loGain * lo);
+            eqOutL[i] = _mm_cvtss_f32(out);
+            eqOutR[i] = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
+            const double2 magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), _mm_cvtps_pd(out));
+            s.level[i] = std::min(
+                static_cast<float>((dmath::lane0(magnitude) + dmath::lane1(magnitude)) * 0.5),
+                std::numeric_limits<float>::max());
+        }
+    }
+};
+
+// The envelope of detectorStep.
+struct Envelope {
+    float value;
+    double attack, release;
+
+    WADLING_HOT_INLINE void step(Scratch& s, int i) {
+        const float d = s.level[i];
+        const double envDiff = static_cast<double>(value) - d;
+        value = static_cast<float>(envDiff * lessSelect(value, d, attack, release) + d);
+        s.envelope[i] = value;
+    }
+
+    // flushDetector at the end of a chunk.
+    void settle() { value = flushed(value); }
 };
 
 // The overshoot smoother of detectorStep.
@@ -120,6 +161,9 @@ struct Smoother {
         overshoot = ov;
         s.overshoot[i] = ov;
     }
+
+    // flushDetector at the end of a chunk.
+    void settle() { overshoot = flushed(overshoot); }
 };
 
 // Two samples of the output stage at once: the steps of softClip's formula and the mix, in the
@@ -209,7 +253,14 @@ WADLING_AVX2 inline __m128 select4(__m128 mask, __m128 a, __m128 b) {
     return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
 }
 
-// dmath::exp on four lanes, operation for operation.
+// Four doubles from base[at[i]]. (The masked form: GCC 12 warns falsely about the plain one.)
+WADLING_AVX2 inline double4 gather(const double* base, __m128i at) {
+    const double4 all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    return _mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, at, all, 8);
+}
+
+// dmath::exp on four lanes, operation for operation; the table is read by gathers and the power
+// of two is built in the exponent bits.
 WADLING_AVX2 double4 exp4(double4 x) {
     using namespace dmath::detail;
     alignas(32) double lanes[4];
@@ -222,48 +273,61 @@ WADLING_AVX2 double4 exp4(double4 x) {
     }
     constexpr double shift = 0x1.8p52;
     const double4 kd = (x * kNOverLn2 + shift) - shift;
-    alignas(16) int k[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(k), _mm256_cvttpd_epi32(kd));
+    const __m128i k = _mm256_cvttpd_epi32(kd);
     const double4 r = (x - kd * kLn2OverNHi) - kd * kLn2OverNLo;
     const double4 p = r + r * r * (0.5 + r * (1.0 / 6 + r * (1.0 / 24 + r * (1.0 / 120))));
-    const auto& t = kExpTable;
-    constexpr int m = kTableSize - 1;
-    const double4 hi = quad(t[k[0] & m].hi, t[k[1] & m].hi, t[k[2] & m].hi, t[k[3] & m].hi);
-    const double4 lo = quad(t[k[0] & m].lo, t[k[1] & m].lo, t[k[2] & m].lo, t[k[3] & m].lo);
-    return (hi + (hi * p + lo)) *
-           quad(powerOfTwo(k[0] >> kTableBits), powerOfTwo(k[1] >> kTableBits),
-                powerOfTwo(k[2] >> kTableBits), powerOfTwo(k[3] >> kTableBits));
+    // Two doubles per entry: entry j starts at double 2j.
+    const __m128i at = _mm_slli_epi32(_mm_and_si128(k, _mm_set1_epi32(kTableSize - 1)), 1);
+    const double4 hi = gather(&kExpTable[0].hi, at);
+    const double4 lo = gather(&kExpTable[0].lo, at);
+    // |x| < 700 keeps 2^(k >> kTableBits) normal: its bits are the biased exponent alone.
+    const __m256i e = _mm256_cvtepi32_epi64(_mm_srai_epi32(k, kTableBits));
+    const double4 power =
+        _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_add_epi64(e, _mm256_set1_epi64x(1023)), 52));
+    return (hi + (hi * p + lo)) * power;
 }
 
-// dmath::logOfFloat on four lanes, operation for operation.
-WADLING_AVX2 double4 logOfFloat4(const float* f) {
+// dmath::logOfFloat on four lanes, operation for operation; the table is read by gathers.
+WADLING_AVX2 double4 logOfFloat4(__m128 f) {
     using namespace dmath::detail;
-    if (!usualForLog(f[0]) || !usualForLog(f[1]) || !usualForLog(f[2]) || !usualForLog(f[3]))
-        return quad(dmath::logOfFloat(f[0]), dmath::logOfFloat(f[1]), dmath::logOfFloat(f[2]),
-                    dmath::logOfFloat(f[3]));
-    std::uint32_t b[4];
-    const LogEntry* t[4];
-    for (int i = 0; i < 4; ++i) {
-        b[i] = std::bit_cast<std::uint32_t>(f[i]);
-        t[i] = &kLogTable[(b[i] >> (23 - kTableBits)) & (kTableSize - 1)];
+    const __m128i b = _mm_castps_si128(f);
+    // usualForLog on every lane: positive and normal (bits - 2^23 below 0x7F000000 unsigned),
+    // and not within the range that logNearOne takes.
+    const __m128i flip = _mm_set1_epi32(static_cast<int>(0x80000000u));
+    const __m128i normal =
+        _mm_cmplt_epi32(_mm_xor_si128(_mm_sub_epi32(b, _mm_set1_epi32(0x00800000)), flip),
+                        _mm_xor_si128(_mm_set1_epi32(0x7F000000), flip));
+    const __m128 nearOne = _mm_and_ps(_mm_cmpgt_ps(f, _mm_set1_ps(0.9921875f)),
+                                      _mm_cmplt_ps(f, _mm_set1_ps(1.0078125f)));
+    if (_mm_movemask_ps(_mm_andnot_ps(nearOne, _mm_castsi128_ps(normal))) != 15) {
+        alignas(16) float lanes[4];
+        _mm_store_ps(lanes, f);
+        return quad(dmath::logOfFloat(lanes[0]), dmath::logOfFloat(lanes[1]),
+                    dmath::logOfFloat(lanes[2]), dmath::logOfFloat(lanes[3]));
     }
-    const auto e = [&b](int i) { return static_cast<int>(b[i] >> 23) - 127; };
-    const double4 ex = quad(e(0), e(1), e(2), e(3));
-    const double4 mant =
-        quad(mantissaOf(b[0]), mantissaOf(b[1]), mantissaOf(b[2]), mantissaOf(b[3]));
-    const double4 r = (mant - quad(t[0]->c, t[1]->c, t[2]->c, t[3]->c)) *
-                      quad(t[0]->invC, t[1]->invC, t[2]->invC, t[3]->invC);
+    // Four doubles per entry: entry j starts at double 4j.
+    const __m128i at = _mm_slli_epi32(
+        _mm_and_si128(_mm_srli_epi32(b, 23 - kTableBits), _mm_set1_epi32(kTableSize - 1)), 2);
+    const double* table = &kLogTable[0].c;
+    const double4 c = gather(table, at);
+    const double4 invC = gather(table + 1, at);
+    const double4 logCHi = gather(table + 2, at);
+    const double4 logCLo = gather(table + 3, at);
+    const double4 ex =
+        _mm256_cvtepi32_pd(_mm_sub_epi32(_mm_srli_epi32(b, 23), _mm_set1_epi32(127)));
+    const double4 mant = widen(_mm_castsi128_ps(
+        _mm_or_si128(_mm_and_si128(b, _mm_set1_epi32(0x007FFFFF)), _mm_set1_epi32(0x3F800000))));
+    const double4 r = (mant - c) * invC;
     const double4 r2 = r * r;
     const double4 poly =
         r2 * (-0.5 + r * (1.0 / 3 + r * (-0.25 + r * (0.2 + r * (-1.0 / 6 + r * (1.0 / 7))))));
     const double4 a = ex * kLn2Hi;
-    const double4 bb = quad(t[0]->logCHi, t[1]->logCHi, t[2]->logCHi, t[3]->logCHi);
-    const double4 s1 = a + bb;
+    const double4 s1 = a + logCHi;
     const double4 bv = s1 - a;
-    const double4 err1 = (a - (s1 - bv)) + (bb - bv);
+    const double4 err1 = (a - (s1 - bv)) + (logCHi - bv);
     const double4 s2 = s1 + r;
     const double4 err2 = (s1 - s2) + r;
-    const double4 lo = ex * kLn2Lo + quad(t[0]->logCLo, t[1]->logCLo, t[2]->logCLo, t[3]->logCLo);
+    const double4 lo = ex * kLn2Lo + logCLo;
     return s2 + ((err1 + err2) + (poly + lo));
 }
 
@@ -285,10 +349,9 @@ WADLING_AVX2 void targetPassWide(const DetectorSettings& c, Scratch& s, int from
             _mm_storeu_ps(&s.target[i], _mm_setzero_ps());
             continue;
         }
-        alignas(16) float x[4];
-        _mm_store_ps(x, _mm_add_ps(d, _mm_set1_ps(denormalOffset)));
         const double4 target =
-            roundToFloat4(logOfFloat4(x) * twentyOverLn10 - static_cast<double>(c.thresholdDb));
+            roundToFloat4(logOfFloat4(_mm_add_ps(d, _mm_set1_ps(denormalOffset))) * twentyOverLn10 -
+                          static_cast<double>(c.thresholdDb));
         _mm_storeu_ps(&s.target[i], _mm_and_ps(above, _mm256_cvtpd_ps(target)));
     }
 }
@@ -342,43 +405,55 @@ constexpr auto gainPassWide = gainPass;
 #endif
 } // namespace
 
-void detectChunk(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
-                 const DetectorSettings& detSettings, const float* inL, const float* inR,
-                 float* eqOutL, float* eqOutR, float* gains, int n) {
+void detectSpan(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
+                const DetectorSettings& detSettings, const float* inL, const float* inR,
+                float* eqOutL, float* eqOutR, float* gains, int n) {
     if (n <= 0) return;
-    if (n > kMaxChunk) n = kMaxChunk;
+    if (n > kMaxSpan) n = kMaxSpan;
     Scratch s;
-    float gainOut[kMaxChunk + kSpare];
+    float gainOut[kMaxSpan + kSpare];
     const bool wide = wideLanesInUse();
     const auto targets = wide ? targetPassWide : targetPass;
     const auto gainsOf = wide ? gainPassWide : gainPass;
-    Filter filter(eq, eqSettings, detSettings, det.envelope);
+    Bands bands(eq, eqSettings);
+    const Levels levels(eqSettings);
+    Envelope envelope{det.envelope, detSettings.envAttackCoef, detSettings.envReleaseCoef};
     Smoother smoother{det.overshootDb, detSettings.grAttackCoef};
-    const auto groupEnd = [n](int from) { return from + kGroup < n ? from + kGroup : n; };
     // The spare lanes see silence; their results are not used.
     for (int i = n; i < n + kSpare; ++i)
         s.level[i] = s.envelope[i] = s.overshoot[i] = 0.0f;
+    const auto endsChunk = [n](int i) { return (i + 1) % kMaxChunk == 0 || i == n - 1; };
 
-    for (int i = 0; i < groupEnd(0); ++i)
-        filter.step(inL, inR, eqOutL, eqOutR, s, i);
-    targets(detSettings, s, 0, groupEnd(0));
-    for (int from = 0; from < n; from += kGroup) {
-        // This group's smoother beside the next group's filters.
-        const int next = from + kGroup;
-        const int end = groupEnd(from);
-        int i = from;
-        for (; i < end && next + (i - from) < n; ++i) {
-            filter.step(inL, inR, eqOutL, eqOutR, s, next + (i - from));
-            smoother.step(s, i);
+    const int groups = (n + kGroup - 1) / kGroup;
+    for (int step = 0; step < groups + 2; ++step) {
+        const int bandsFrom = step * kGroup;
+        const int envelopeFrom = bandsFrom - kGroup;
+        const int smootherFrom = envelopeFrom - kGroup;
+        for (int j = 0; j < kGroup; ++j) {
+            const int b = bandsFrom + j, e = envelopeFrom + j, o = smootherFrom + j;
+            if (b < n) {
+                bands.step(inL, inR, s, b);
+                if (endsChunk(b)) bands.settle();
+            }
+            if (e >= 0 && e < n) {
+                envelope.step(s, e);
+                if (endsChunk(e)) envelope.settle();
+            }
+            if (o >= 0 && o < n) {
+                smoother.step(s, o);
+                if (endsChunk(o)) smoother.settle();
+            }
         }
-        for (; i < end; ++i)
-            smoother.step(s, i);
-        if (next < n) targets(detSettings, s, next, groupEnd(next));
-        gainsOf(detSettings, s, gainOut, from, end);
+        if (bandsFrom < n)
+            levels.pass(inL, inR, eqOutL, eqOutR, s, bandsFrom, std::min(bandsFrom + kGroup, n));
+        if (envelopeFrom >= 0 && envelopeFrom < n)
+            targets(detSettings, s, envelopeFrom, std::min(envelopeFrom + kGroup, n));
+        if (smootherFrom >= 0 && smootherFrom < n)
+            gainsOf(detSettings, s, gainOut, smootherFrom, std::min(smootherFrom + kGroup, n));
     }
 
-    filter.store(eq);
-    det.envelope = filter.envelope;
+    bands.store(eq);
+    det.envelope = envelope.value;
     det.overshootDb = smoother.overshoot;
     for (int i = 0; i < n; ++i)
         gains[i] = gainOut[i];
@@ -389,11 +464,11 @@ void detectChunk(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
 
 #else
 
-void detectChunk(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
-                 const DetectorSettings& detSettings, const float* inL, const float* inR,
-                 float* eqOutL, float* eqOutR, float* gains, int n) {
-    detectChunkReference(eq, eqSettings, det, detSettings, inL, inR, eqOutL, eqOutR, gains,
-                         n < kMaxChunk ? n : kMaxChunk);
+void detectSpan(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
+                const DetectorSettings& detSettings, const float* inL, const float* inR,
+                float* eqOutL, float* eqOutR, float* gains, int n) {
+    detectSpanReference(eq, eqSettings, det, detSettings, inL, inR, eqOutL, eqOutR, gains,
+                        n < kMaxSpan ? n : kMaxSpan);
 }
 
 #endif

@@ -1,27 +1,32 @@
 #pragma once
-// The sidechain EQ and the detector over one chunk of the audio loop. Only the band filters,
-// the envelope and the smoothed overshoot are recursions; the level, the release coefficient,
-// the logarithm and the exponential of each sample depend on nothing but those. So a chunk runs
-// as short serial passes that carry the recursions and two-lane passes for the rest, every
-// value rounded where eqStep and detectorStep round it: the same bits, sample for sample.
+// The sidechain EQ and the detector over a span of chunks of the audio loop. Only the band
+// filters, the envelope and the smoothed overshoot are recursions; the level, the release
+// coefficient, the logarithm and the exponential of each sample depend on nothing but those. So
+// the three recursions run side by side as short serial steps, and two- or four-lane passes do
+// the rest, every value rounded where eqStep and detectorStep round it: the same bits, sample
+// for sample.
 
 #include "plugin/uPluginDsp.h"
 
 namespace dsp {
 
-/// Longest chunk of the audio loop.
+/// Longest chunk of the audio loop: the detector is flushed and the band filters cleared at the
+/// end of every chunk.
 inline constexpr int kMaxChunk = 32;
+/// Longest span of chunks that one call runs (a multiple of kMaxChunk).
+inline constexpr int kMaxSpan = 256;
 
-/// n (at most kMaxChunk) samples of eqStep followed by detectorStep: the equalised samples go
+/// n (at most kMaxSpan) samples of eqStep followed by detectorStep, in chunks of kMaxChunk from
+/// the first sample, each followed by flushDetector and clearNonFinite: the equalised samples go
 /// to eqOutL/eqOutR (which may be inL/inR: each is read before its index is written), the gain
 /// of each sample to gains.
-void detectChunk(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
-                 const DetectorSettings& detSettings, const float* inL, const float* inR,
-                 float* eqOutL, float* eqOutR, float* gains, int n);
+void detectSpan(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
+                const DetectorSettings& detSettings, const float* inL, const float* inR,
+                float* eqOutL, float* eqOutR, float* gains, int n);
 
-/// Whether detectChunk, flushDetector and clearNonFinite over this chunk would only confirm the
-/// rest: every state exactly +0 and every input sample +0 or -0. Such a chunk equalises to +0,
-/// leaves the states as they are and gains makeupLin throughout (settleSilentChunk).
+/// Whether detectSpan over this chunk would only confirm the rest: every state exactly +0 and every
+/// input sample +0 or -0. Such a chunk equalises to +0, leaves the states as they are and gains
+/// makeupLin throughout (settleSilentChunk).
 bool silentAtRest(const EqState& eq, const DetectorState& det, const float* inL, const float* inR,
                   int n);
 /// The chunk that silentAtRest accepted, without running the recursions: what the three calls
@@ -40,12 +45,12 @@ bool wideLanesAvailable();
 void setWideLanes(bool on);
 bool wideLanesInUse();
 
-/// The same as detectChunk, one sample after another through eqStep and detectorStep: the
-/// definition that detectChunk must match.
-inline void detectChunkReference(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
-                                 const DetectorSettings& detSettings, const float* inL,
-                                 const float* inR, float* eqOutL, float* eqOutR, float* gains,
-                                 int n) {
+/// The same as detectSpan, one sample after another through eqStep and detectorStep: the
+/// definition that detectSpan must match.
+inline void detectSpanReference(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
+                                const DetectorSettings& detSettings, const float* inL,
+                                const float* inR, float* eqOutL, float* eqOutR, float* gains,
+                                int n) {
     for (int i = 0; i < n; ++i) {
         float l, r;
         eqStep(eq, eqSettings, inL[i], inR[i], l, r);
@@ -53,6 +58,10 @@ inline void detectChunkReference(EqState& eq, const EqSettings& eqSettings, Dete
         eqOutR[i] = r;
         detectorStep(det, detSettings, l, r);
         gains[i] = det.gain;
+        if ((i + 1) % kMaxChunk == 0 || i == n - 1) {
+            flushDetector(det);
+            clearNonFinite(eq);
+        }
     }
 }
 

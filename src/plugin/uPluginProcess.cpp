@@ -1,5 +1,6 @@
-// Sample rate, reset, and the audio loop: the sidechain EQ and the detector over chunks that
-// end at queued MIDI events (uPluginDspChunk), then the saturator and the equal-power mix.
+// Sample rate, reset, and the audio loop: the sidechain EQ and the detector over spans of
+// chunks that end at queued MIDI events (uPluginDspChunk), then the saturator and the
+// equal-power mix.
 
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginDenormals.h"
@@ -170,19 +171,21 @@ void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32
             slope.load(relaxed),         makeupLin.load(relaxed),      makeupDb.load(relaxed)};
     };
 
-    auto detect = dsp::detectChunk;
+    auto detect = dsp::detectSpan;
     bool fastPaths = true;
 #if WADLING_TEST_HOOKS
     if (plugin_test_hooks::referenceLoop.load(relaxed)) {
-        detect = dsp::detectChunkReference;
+        detect = dsp::detectSpanReference;
         fastPaths = false;
     }
 #endif
-    float eqL[dsp::kMaxChunk], eqR[dsp::kMaxChunk], gains[dsp::kMaxChunk];
+    float eqL[dsp::kMaxSpan], eqR[dsp::kMaxSpan], gains[dsp::kMaxSpan];
     const int32_t end = start + length;
     for (int32_t pos = start; pos < end;) {
         if (pos == midiNextEventPos) dispatchMidiEvents(pos);
-        const int32_t len = dsp::chunkLength(pos, end, midiNextEventPos);
+        // Chunks run from here to the next queued event in steps of kMaxChunk, as many as a
+        // span holds; the parameters cannot change before that event on this thread.
+        const int32_t spanEnd = dsp::spanEnd(pos, end, midiNextEventPos);
         const int32_t first = pos - start;
         const dsp::EqSettings eqNow = eqSettings();
         const dsp::DetectorSettings detectorNow = detectorSettings();
@@ -193,14 +196,13 @@ void APlugin::processPiece(float** inputs, float** outputs, int32_t start, int32
         // not applied.
         float* eqOutL = listening ? workL + first : eqL;
         float* eqOutR = listening ? workR + first : eqR;
+        int32_t len = std::min(dsp::kMaxChunk, spanEnd - pos);
         // A silent track costs little: once the detector is at rest, silence leaves it there.
         if (fastPaths && dsp::silentAtRest(eq, det, detL, detR, len)) {
             dsp::settleSilentChunk(det, detectorNow, eqOutL, eqOutR, gains, len);
         } else {
+            len = std::min(dsp::kMaxSpan, spanEnd - pos);
             detect(eq, eqNow, det, detectorNow, detL, detR, eqOutL, eqOutR, gains, len);
-            dsp::flushDetector(det);
-            // One bad input sample must not stay in the band filters for good.
-            dsp::clearNonFinite(eq);
         }
         if (!listening) {
             for (int32_t i = 0; i < len; ++i) {

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginDsp.h"
+#include "plugin/uPluginDspChunk.h"
 #include "plugin/uPluginTestHooks.h"
 
 #include <gtest/gtest.h>
@@ -450,17 +451,17 @@ TEST(APluginProcessing, ChunkingOfAHundredSampleBlock) {
         std::vector<std::pair<int, int>> out;
         for (int pos = 0; pos < 100;) {
             if (pos == nextEvent) nextEvent = 2147483647; // dispatched
-            const int len = dsp::chunkLength(pos, 100, nextEvent);
-            out.emplace_back(pos, pos + len - 1);
-            pos += len;
+            const int end = dsp::spanEnd(pos, 100, nextEvent);
+            for (; pos < end; pos += std::min(dsp::kMaxChunk, end - pos))
+                out.emplace_back(pos, std::min(pos + dsp::kMaxChunk, end) - 1);
         }
         return out;
     };
     using C = std::vector<std::pair<int, int>>;
     EXPECT_EQ(chunks(2147483647), (C{{0, 31}, {32, 63}, {64, 95}, {96, 99}}));
     EXPECT_EQ(chunks(40), (C{{0, 31}, {32, 39}, {40, 71}, {72, 99}}));
-    EXPECT_EQ(dsp::chunkLength(10, 100, -5), 32); // an event behind never stalls the loop
-    EXPECT_EQ(dsp::chunkLength(10, 100, 10), 32);
+    EXPECT_EQ(dsp::spanEnd(10, 100, -5), 100); // an event behind never stalls the loop
+    EXPECT_EQ(dsp::spanEnd(10, 100, 10), 100);
 }
 
 #if defined(__SSE__) || defined(__x86_64__)

@@ -92,7 +92,7 @@ void expectSameRun(const ChunkRun& a, const ChunkRun& b) {
 
 } // namespace
 
-TEST(ChunkPasses, EveryChunkLengthSettingAndStateGivesTheReferenceBits) {
+TEST(ChunkPasses, EverySpanLengthSettingAndStateGivesTheReferenceBits) {
     std::mt19937 random(2024);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     std::normal_distribution<float> audio(0.0f, 0.6f);
@@ -113,7 +113,9 @@ TEST(ChunkPasses, EveryChunkLengthSettingAndStateGivesTheReferenceBits) {
                                        slope,
                                        dsp::dbToGain(makeup),
                                        makeup};
-        const int n = 1 + trial % dsp::kMaxChunk;
+        // Every length up to two chunks, then longer spans.
+        const int n = trial < 1000 ? 1 + trial % (2 * dsp::kMaxChunk)
+                                   : 1 + static_cast<int>(random() % dsp::kMaxSpan);
         std::vector<float> inL(n), inR(n);
         const float level = trial % 5 == 0 ? 1e-6f : (trial % 7 == 0 ? 40.0f : 1.0f);
         for (int i = 0; i < n; ++i) {
@@ -136,17 +138,17 @@ TEST(ChunkPasses, EveryChunkLengthSettingAndStateGivesTheReferenceBits) {
             r->eqR.resize(n);
             r->gains.resize(n);
         }
-        dsp::detectChunkReference(ref.eq, eqs, ref.det, ds, inL.data(), inR.data(), ref.eqL.data(),
-                                  ref.eqR.data(), ref.gains.data(), n);
+        dsp::detectSpanReference(ref.eq, eqs, ref.det, ds, inL.data(), inR.data(), ref.eqL.data(),
+                                 ref.eqR.data(), ref.gains.data(), n);
         dsp::setWideLanes(trial % 4 < 2);
         if (trial % 2) { // in place, as listen mode runs
             fast.eqL = inL;
             fast.eqR = inR;
-            dsp::detectChunk(fast.eq, eqs, fast.det, ds, fast.eqL.data(), fast.eqR.data(),
-                             fast.eqL.data(), fast.eqR.data(), fast.gains.data(), n);
+            dsp::detectSpan(fast.eq, eqs, fast.det, ds, fast.eqL.data(), fast.eqR.data(),
+                            fast.eqL.data(), fast.eqR.data(), fast.gains.data(), n);
         } else {
-            dsp::detectChunk(fast.eq, eqs, fast.det, ds, inL.data(), inR.data(), fast.eqL.data(),
-                             fast.eqR.data(), fast.gains.data(), n);
+            dsp::detectSpan(fast.eq, eqs, fast.det, ds, inL.data(), inR.data(), fast.eqL.data(),
+                            fast.eqR.data(), fast.gains.data(), n);
         }
         dsp::setWideLanes(true);
         SCOPED_TRACE(trial);
@@ -205,10 +207,8 @@ TEST(ChunkPasses, ASilentChunkAtRestSettlesAsTheRecursionsWould) {
             r->eqR.assign(n, 1.0f);
             r->gains.assign(n, 1.0f);
         }
-        dsp::detectChunkReference(ref.eq, eqs, ref.det, ds, inL.data(), inR.data(), ref.eqL.data(),
-                                  ref.eqR.data(), ref.gains.data(), n);
-        dsp::flushDetector(ref.det);
-        dsp::clearNonFinite(ref.eq);
+        dsp::detectSpanReference(ref.eq, eqs, ref.det, ds, inL.data(), inR.data(), ref.eqL.data(),
+                                 ref.eqR.data(), ref.gains.data(), n);
         const bool atRest = trial % 8 == 0 || trial % 8 > 4;
         ASSERT_EQ(dsp::silentAtRest(start.eq, start.det, inL.data(), inR.data(), n), atRest)
             << trial;
