@@ -100,31 +100,29 @@ struct Bands {
     }
 };
 
-// The equalised output and the linked level of eqStep and detectorStep, one sample at a time.
-struct Levels {
-    double2 loGain, midGain, hiGain;
+// The equalised output and the linked level of eqStep and detectorStep for one sample. in and
+// eqOut may be the same memory: each sample is read before it is written.
+WADLING_HOT_INLINE void levelOne(const EqSettings& c, const float* inL, const float* inR,
+                                 float* eqOutL, float* eqOutR, Scratch& s, int i) {
+    const double2 x = pair(inL[i], inR[i]);
+    const double2 lo = _mm_loadu_pd(&s.lo[2 * i]);
+    const double2 hi = _mm_loadu_pd(&s.hi[2 * i]);
+    const __m128 out =
+        _mm_cvtpd_ps((x - hi) * _mm_set1_pd(c.hiGain) + (hi - lo) * _mm_set1_pd(c.midGain) +
+                     _mm_set1_pd(c.loGain) * lo);
+    eqOutL[i] = _mm_cvtss_f32(out);
+    eqOutR[i] = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
+    const double2 magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), _mm_cvtps_pd(out));
+    s.level[i] =
+        std::min(static_cast<float>((dmath::lane0(magnitude) + dmath::lane1(magnitude)) * 0.5),
+                 std::numeric_limits<float>::max());
+}
 
-    explicit Levels(const EqSettings& c)
-        : loGain(_mm_set1_pd(c.loGain)), midGain(_mm_set1_pd(c.midGain)),
-          hiGain(_mm_set1_pd(c.hiGain)) {}
-
-    // in and eqOut may be the same memory: each sample is read before it is written.
-    void pass(const float* inL, const float* inR, float* eqOutL, float* eqOutR, Scratch& s,
-              int from, int to) const {
-        for (int i = from; i < to; ++i) {
-            const double2 x = pair(inL[i], inR[i]);
-            const double2 lo = _mm_loadu_pd(&s.lo[2 * i]);
-            const double2 hi = _mm_loadu_pd(&s.hi[2 * i]);
-            const __m128 out = _mm_cvtpd_ps((x - hi) * hiGain + (hi - lo) * midGain + loGain * lo);
-            eqOutL[i] = _mm_cvtss_f32(out);
-            eqOutR[i] = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
-            const double2 magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), _mm_cvtps_pd(out));
-            s.level[i] = std::min(
-                static_cast<float>((dmath::lane0(magnitude) + dmath::lane1(magnitude)) * 0.5),
-                std::numeric_limits<float>::max());
-        }
-    }
-};
+void levelPass(const EqSettings& c, const float* inL, const float* inR, float* eqOutL,
+               float* eqOutR, Scratch& s, int from, int to) {
+    for (int i = from; i < to; ++i)
+        levelOne(c, inL, inR, eqOutL, eqOutR, s, i);
+}
 
 // The envelope of detectorStep.
 struct Envelope {
@@ -331,6 +329,36 @@ WADLING_AVX2 double4 logOfFloat4(__m128 f) {
     return s2 + ((err1 + err2) + (poly + lo));
 }
 
+// levelPass, two samples (four lanes) at a time.
+WADLING_AVX2 void levelPassWide(const EqSettings& c, const float* inL, const float* inR,
+                                float* eqOutL, float* eqOutR, Scratch& s, int from, int to) {
+    const double4 loGain = _mm256_set1_pd(c.loGain);
+    const double4 midGain = _mm256_set1_pd(c.midGain);
+    const double4 hiGain = _mm256_set1_pd(c.hiGain);
+    int i = from;
+    for (; i + 2 <= to; i += 2) {
+        // Left and right of sample i, then of sample i + 1.
+        const __m128 left = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(inL + i)));
+        const __m128 right = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(inR + i)));
+        const double4 x = widen(_mm_unpacklo_ps(left, right));
+        const double4 lo = _mm256_loadu_pd(&s.lo[2 * i]);
+        const double4 hi = _mm256_loadu_pd(&s.hi[2 * i]);
+        const __m128 out = _mm256_cvtpd_ps((x - hi) * hiGain + (hi - lo) * midGain + loGain * lo);
+        const __m128 byChannel = _mm_shuffle_ps(out, out, _MM_SHUFFLE(3, 1, 2, 0));
+        _mm_store_sd(reinterpret_cast<double*>(eqOutL + i), _mm_castps_pd(byChannel));
+        _mm_store_sd(reinterpret_cast<double*>(eqOutR + i),
+                     _mm_castps_pd(_mm_movehl_ps(byChannel, byChannel)));
+        const double4 magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), widen(out));
+        const __m128 level = _mm256_cvtpd_ps(_mm256_hadd_pd(magnitude, magnitude) * 0.5);
+        // std::min's operand order, so that a NaN level stays NaN.
+        const __m128 capped = _mm_min_ps(_mm_set1_ps(std::numeric_limits<float>::max()), level);
+        s.level[i] = _mm_cvtss_f32(capped);
+        s.level[i + 1] = _mm_cvtss_f32(_mm_movehl_ps(capped, capped));
+    }
+    for (; i < to; ++i)
+        levelOne(c, inL, inR, eqOutL, eqOutR, s, i);
+}
+
 // targetPass, four at a time.
 WADLING_AVX2 void targetPassWide(const DetectorSettings& c, Scratch& s, int from, int to) {
     for (int i = from; i < to; i += 4) {
@@ -399,6 +427,7 @@ WADLING_AVX2 void mixWide(const float* in, const float* wet, float* out, int n, 
 
 #else
 
+constexpr auto levelPassWide = levelPass;
 constexpr auto targetPassWide = targetPass;
 constexpr auto gainPassWide = gainPass;
 
@@ -413,10 +442,10 @@ void detectSpan(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
     Scratch s;
     float gainOut[kMaxSpan + kSpare];
     const bool wide = wideLanesInUse();
+    const auto levelsOf = wide ? levelPassWide : levelPass;
     const auto targets = wide ? targetPassWide : targetPass;
     const auto gainsOf = wide ? gainPassWide : gainPass;
     Bands bands(eq, eqSettings);
-    const Levels levels(eqSettings);
     Envelope envelope{det.envelope, detSettings.envAttackCoef, detSettings.envReleaseCoef};
     Smoother smoother{det.overshootDb, detSettings.grAttackCoef};
     // The spare lanes see silence; their results are not used.
@@ -429,23 +458,36 @@ void detectSpan(EqState& eq, const EqSettings& eqSettings, DetectorState& det,
         const int bandsFrom = step * kGroup;
         const int envelopeFrom = bandsFrom - kGroup;
         const int smootherFrom = envelopeFrom - kGroup;
-        for (int j = 0; j < kGroup; ++j) {
-            const int b = bandsFrom + j, e = envelopeFrom + j, o = smootherFrom + j;
-            if (b < n) {
-                bands.step(inL, inR, s, b);
-                if (endsChunk(b)) bands.settle();
+        if (smootherFrom >= 0 && bandsFrom + kGroup <= n) {
+            // All three groups whole: a chunk can end only after a group's last sample.
+            for (int j = 0; j < kGroup; ++j) {
+                bands.step(inL, inR, s, bandsFrom + j);
+                envelope.step(s, envelopeFrom + j);
+                smoother.step(s, smootherFrom + j);
             }
-            if (e >= 0 && e < n) {
-                envelope.step(s, e);
-                if (endsChunk(e)) envelope.settle();
-            }
-            if (o >= 0 && o < n) {
-                smoother.step(s, o);
-                if (endsChunk(o)) smoother.settle();
+            if (endsChunk(bandsFrom + kGroup - 1)) bands.settle();
+            if (endsChunk(envelopeFrom + kGroup - 1)) envelope.settle();
+            if (endsChunk(smootherFrom + kGroup - 1)) smoother.settle();
+        } else {
+            for (int j = 0; j < kGroup; ++j) {
+                const int b = bandsFrom + j, e = envelopeFrom + j, o = smootherFrom + j;
+                if (b < n) {
+                    bands.step(inL, inR, s, b);
+                    if (endsChunk(b)) bands.settle();
+                }
+                if (e >= 0 && e < n) {
+                    envelope.step(s, e);
+                    if (endsChunk(e)) envelope.settle();
+                }
+                if (o >= 0 && o < n) {
+                    smoother.step(s, o);
+                    if (endsChunk(o)) smoother.settle();
+                }
             }
         }
         if (bandsFrom < n)
-            levels.pass(inL, inR, eqOutL, eqOutR, s, bandsFrom, std::min(bandsFrom + kGroup, n));
+            levelsOf(eqSettings, inL, inR, eqOutL, eqOutR, s, bandsFrom,
+                     std::min(bandsFrom + kGroup, n));
         if (envelopeFrom >= 0 && envelopeFrom < n)
             targets(detSettings, s, envelopeFrom, std::min(envelopeFrom + kGroup, n));
         if (smootherFrom >= 0 && smootherFrom < n)
