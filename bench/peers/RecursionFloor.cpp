@@ -19,29 +19,32 @@ inline double lessSelect(float x, float y, double ifLess, double otherwise) {
                                    _mm_andnot_pd(wide, _mm_set_sd(otherwise))));
 }
 
+struct Tables {
+    std::vector<float> level, target, releaseCoef;
+};
+
 struct Chains {
     dsp::EqState eq{};
     dsp::DetectorState det{0.0f, 50.0f, 0.0f, 0.0f, 1.0f};
 };
 
-// The steps of eqStep and detectorStep that carry state from sample to sample; the target and
-// the release coefficient, which depend on nothing carried, come from the tables.
+// The steps of eqStep and detectorStep that carry state from sample to sample; the level, the
+// target and the release coefficient, which depend on nothing carried, come from the tables.
 float run(Chains& c, const dsp::EqSettings& eq, const dsp::DetectorSettings& ds,
-          const std::vector<float>& left, const std::vector<float>& right,
-          const std::vector<float>& target, const std::vector<float>& releaseCoef) {
+          const std::vector<float>& left, const std::vector<float>& right, const Tables& t) {
     float sum = 0.0f;
     for (size_t i = 0; i < left.size(); ++i) {
         float l, r;
         dsp::eqStep(c.eq, eq, left[i], right[i], l, r);
-        const float d =
-            static_cast<float>((std::fabs(static_cast<double>(l)) + std::fabs(r)) * 0.5);
+        const float d = t.level[i];
         const double envDiff = static_cast<double>(c.det.envelope) - d;
         c.det.envelope = static_cast<float>(
             envDiff * lessSelect(c.det.envelope, d, ds.envAttackCoef, ds.envReleaseCoef) + d);
-        const float t = target[i];
-        const double ovDiff = static_cast<double>(c.det.overshootDb) - t;
+        const float target = t.target[i];
+        const double ovDiff = static_cast<double>(c.det.overshootDb) - target;
         c.det.overshootDb = static_cast<float>(
-            ovDiff * lessSelect(c.det.overshootDb, t, ds.grAttackCoef, releaseCoef[i]) + t);
+            ovDiff * lessSelect(c.det.overshootDb, target, ds.grAttackCoef, t.releaseCoef[i]) +
+            target);
         sum += c.det.envelope;
     }
     return sum + c.det.overshootDb;
@@ -65,19 +68,20 @@ double recursionFloorNs(const std::vector<float>& left, const std::vector<float>
                                    0.0f,
                                    1.0f,
                                    0.0f};
-    // Targets and release coefficients of a plausible run, made before the clock starts.
-    std::vector<float> target(left.size()), releaseCoef(left.size());
+    // Levels, targets and release coefficients of a plausible run, made before the clock starts.
+    Tables tables;
     for (size_t i = 0; i < left.size(); ++i) {
         const float level = (std::fabs(left[i]) + std::fabs(right[i])) * 0.5f;
-        target[i] = std::max(0.0f, 20.0f * std::log10(level + 1e-25f) - thresholdDb);
-        releaseCoef[i] = dsp::timeCoef(50.0f + 950.0f * level, spm);
+        tables.level.push_back(level);
+        tables.target.push_back(std::max(0.0f, 20.0f * std::log10(level + 1e-25f) - thresholdDb));
+        tables.releaseCoef.push_back(dsp::timeCoef(50.0f + 950.0f * level, spm));
     }
     std::vector<double> ns;
     volatile float sink = 0.0f;
     for (int round = 0; round <= rounds; ++round) {
         Chains chains;
         const std::clock_t start = std::clock();
-        sink = sink + run(chains, eq, ds, left, right, target, releaseCoef);
+        sink = sink + run(chains, eq, ds, left, right, tables);
         const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
         if (round > 0) ns.push_back(seconds * 1e9 / static_cast<double>(left.size()));
     }

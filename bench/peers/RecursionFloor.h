@@ -1,8 +1,9 @@
 #pragma once
 // The latency floor of the audio loop: its three recursions (the band filters, the envelope and
 // the overshoot smoother) alone, side by side in one loop, with the arithmetic and roundings of
-// the plug-in's per-sample steps. No arrangement of the loop that keeps every output bit can run
-// a sample faster than this on the same processor.
+// the plug-in's per-sample steps; the equalised output, the level, the target and the release
+// coefficient are left out. With this arithmetic no loop that keeps every output bit can run a
+// sample faster on the same processor.
 
 #include <vector>
 
