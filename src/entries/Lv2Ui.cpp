@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include <lv2/atom/atom.h>
@@ -31,16 +32,17 @@ Lv2Ui::Lv2Ui(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2_
                          map.map(map.handle, kMidiMapRequestUri),
                          map.map(map.handle, kCommandUri),
                          map.map(map.handle, kParameterUri)},
+      reportUrid(map),
       effect(std::make_unique<APlugin>(&Lv2Ui::hostCallback, &createPluginEditor)) {
     effect->getAeffect()->user = this;
-    // The instance keeps the controller map; this copy only shows what it read at the start and
-    // never writes the file.
-    effect->midiMapFiles = midimap::MapFiles{};
 }
 
 Lv2Ui::~Lv2Ui() {
     endGestures();
     editor().close();
+    // The instance keeps the controller map and its file: this copy, which shows the instance's
+    // reports and names the file they go to, never writes it.
+    effect->midiMapFiles = midimap::MapFiles{};
 }
 
 std::unique_ptr<Lv2Ui> Lv2Ui::create(LV2UI_Write_Function write, LV2UI_Controller controller,
@@ -55,6 +57,8 @@ std::unique_ptr<Lv2Ui> Lv2Ui::create(LV2UI_Write_Function write, LV2UI_Controlle
     if (resize && resize->ui_resize) ui->resize = resize;
     if (!ui->editor().open(parent)) return nullptr;
     ui->takeMidiMenu();
+    // The map as the instance has it now, not as the file had it.
+    ui->sendRequest(ReportMidiMap, -1);
     // The window's own size: the editor opens at the user's or the system's scale.
     if (const TPluginEditorWindow* window = pluginEditor(*ui->effect)->window.get();
         window && ui->resize)
@@ -98,7 +102,16 @@ void Lv2Ui::endGestures() {
 }
 
 void Lv2Ui::portEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
-    if (format != 0 || size != sizeof(float) || !buffer || port < FirstControl || port >= PortCount)
+    if (port == Notify && format == urid.eventTransfer) {
+        if (const std::optional<MapReport> report = readMapReport(buffer, size, reportUrid)) {
+            for (int cc = 0; cc < midimap::kControllers; ++cc)
+                effect->midiCcMap[cc].store(report->map[cc], std::memory_order_relaxed);
+            effect->midiLearnParam.store(report->learning, std::memory_order_relaxed);
+        }
+        return;
+    }
+    if (format != 0 || size != sizeof(float) || !buffer || port < FirstControl ||
+        port >= ControlEnd)
         return;
     float value;
     std::memcpy(&value, buffer, sizeof value);
@@ -132,8 +145,9 @@ void Lv2Ui::sendRequest(int32_t command, int32_t parameter) {
 
 void Lv2Ui::takeMidiMenu() {
     TPluginEditorWindow& window = *editor().window;
-    // Learning and the map's resets happen in the instance, which hears the controllers; the
-    // local copy follows the resets so that the mapping shown stays close to the instance's.
+    // Learning and the map's resets happen in the instance, which hears the controllers and
+    // reports its map on notify; the local copy follows the resets at once, so that the mapping
+    // shown is right even with a host that passes no reports.
     window.mnuitmMIDILearn->OnClick = [this](runtime::TPersistent*) {
         if (TPluginEditorWindow* w = editor().window.get()) sendRequest(LearnParameter, w->lastTag);
     };

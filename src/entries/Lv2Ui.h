@@ -2,7 +2,8 @@
 // The editor as an LV2 X11 UI. The host may run it in another process than the instance, so it
 // owns a plug-in object of its own (no audio) for the editor to read and set: what the user sets
 // leaves through the host's write function as control port floats, MIDI map requests leave as
-// atom objects on midi_in, and the host's port values come back through portEvent.
+// atom objects on midi_in, and the host's port values and the instance's controller map come
+// back through portEvent.
 
 #include <cstdint>
 #include <memory>
@@ -13,6 +14,7 @@
 #include <lv2/urid/urid.h>
 
 #include "editor/APluginEditor.h"
+#include "lv2/Lv2MapReport.h"
 
 namespace lv2glue {
 
@@ -29,7 +31,8 @@ public:
     /// What the host embeds: the editor window's system handle.
     LV2UI_Widget widget() const;
     /// A control port's float moves the editor at its next timer tick, as the VST 2 editor's
-    /// update does; anything else is ignored.
+    /// update does; a map report on notify becomes the map the editor shows; anything else is
+    /// ignored.
     void portEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer);
     /// The host's idle call: window events, timers, paint, then the end of a finished gesture.
     int idle();
@@ -55,6 +58,7 @@ private:
     struct Urids {
         LV2_URID eventTransfer, atomObject, atomInt, midiMapRequest, command, parameter;
     } urid;
+    MapReportUrids reportUrid;
     std::unique_ptr<APlugin> effect;
     /// Ports whose gesture the host was told of and not yet told the end of.
     std::set<uint32_t> touched;

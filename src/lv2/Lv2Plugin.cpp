@@ -80,7 +80,7 @@ Lv2Plugin::Lv2Plugin(const LV2_URID_Map& map)
            map.map(map.handle, LV2_ATOM__Object),    map.map(map.handle, LV2_ATOM__Int),
            map.map(map.handle, kMidiMapRequestUri),  map.map(map.handle, kCommandUri),
            map.map(map.handle, kParameterUri)},
-      effect(std::make_unique<APlugin>(&Lv2Plugin::hostCallback)),
+      reportUrid(map), effect(std::make_unique<APlugin>(&Lv2Plugin::hostCallback)),
       midiRecords(std::make_unique<VstMidiEvent[]>(kMaxQueued)),
       midiListStorage(
           std::make_unique<std::byte[]>(sizeof(VstEvents) + (kMaxQueued - 2) * sizeof(VstEvent*))) {
@@ -88,6 +88,8 @@ Lv2Plugin::Lv2Plugin(const LV2_URID_Map& map)
     midiList = new (midiListStorage.get()) VstEvents{};
     for (int32_t i = 0; i < APlugin::kNumParams; ++i)
         lastApplied[i].store(effect->getParameter(i), relaxed);
+    // No report yet: the first block with the notify port connected sends one.
+    lastReport.learning = -2;
 }
 
 Lv2Plugin::~Lv2Plugin() = default;
@@ -131,8 +133,11 @@ void Lv2Plugin::connectPort(uint32_t port, void* data) {
     case MidiOut:
         midiOut = static_cast<LV2_Atom_Sequence*>(data);
         break;
+    case Notify:
+        notify = static_cast<LV2_Atom_Sequence*>(data);
+        break;
     default:
-        if (port >= FirstControl && port < PortCount)
+        if (port >= FirstControl && port < ControlEnd)
             controls[port - FirstControl] = static_cast<const float*>(data);
         break;
     }
@@ -198,6 +203,8 @@ void Lv2Plugin::applyRequests() {
         if (command == LearnParameter && parameter && *parameter >= -1 &&
             *parameter < APlugin::kNumParams)
             effect->midiLearnParam.store(*parameter, relaxed);
+        else if (command == ReportMidiMap)
+            reportWanted = true;
         else if (command == ClearMidiMap)
             effect->clearMidiMap();
         else if (command == DefaultMidiMap)
@@ -255,10 +262,36 @@ void Lv2Plugin::passMidiOut(const VstEvents& events) {
     }
 }
 
+void Lv2Plugin::reportMap(uint32_t frames) {
+    if (!notify) return;
+    // The host leaves the buffer's capacity in the size field, as for midi_out.
+    const uint32_t capacity = notify->atom.size;
+    if (capacity < sizeof(LV2_Atom_Sequence_Body)) return;
+    notify->atom.type = urid.atomSequence;
+    notify->body.unit = 0;
+    notify->body.pad = 0;
+    lv2_atom_sequence_clear(notify);
+    MapReport now{};
+    for (int cc = 0; cc < midimap::kControllers; ++cc)
+        now.map[cc] = effect->midiCcMap[cc].load(relaxed);
+    now.learning = effect->midiLearnParam.load(relaxed);
+    if (!reportWanted && now == lastReport) return;
+    // A buffer too small for it leaves the report wanted for a later block.
+    if (!appendMapReport(*notify, capacity, frames > 0 ? frames - 1 : 0, reportUrid, now)) return;
+    lastReport = now;
+    reportWanted = false;
+}
+
 void Lv2Plugin::run(uint32_t frames) {
     applyControls();
     applyRequests();
     beginMidiOut();
+    process(frames);
+    // Learning happens while the block is processed: the report follows it.
+    reportMap(frames);
+}
+
+void Lv2Plugin::process(uint32_t frames) {
     if (frames == 0) return;
     if (!audioIn[0] || !audioIn[1] || !audioOut[0] || !audioOut[1]) {
         // Nothing to read from or nowhere to write: connected outputs give silence.

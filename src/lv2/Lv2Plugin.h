@@ -13,6 +13,7 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
+#include "lv2/Lv2MapReport.h"
 #include "lv2/Lv2Ports.h"
 #include "plugin/uPlugin.h"
 
@@ -50,17 +51,25 @@ private:
     void applyRequests();
     void queueMidiIn(uint32_t pieceStart, uint32_t pieceEnd, uint32_t frames);
     void passMidiOut(const VstEvents& events);
+    /// The audio and MIDI of a block, in pieces the plug-in's buffers hold.
+    void process(uint32_t frames);
+    /// The controller map on notify when it changed since the last report or was asked for.
+    void reportMap(uint32_t frames);
 
     struct Urids {
         LV2_URID atomSequence, atomChunk, midiEvent, stateKey;
         LV2_URID atomObject, atomInt, midiMapRequest, command, parameter;
     } urid;
+    MapReportUrids reportUrid;
     std::unique_ptr<APlugin> effect;
 
     const float* audioIn[2] = {};
     float* audioOut[2] = {};
     const LV2_Atom_Sequence* midiIn = nullptr;
     LV2_Atom_Sequence* midiOut = nullptr;
+    LV2_Atom_Sequence* notify = nullptr;
+    MapReport lastReport{};
+    bool reportWanted = false;
     std::array<const float*, APlugin::kNumParams> controls{};
     /// The port values last handed to the plug-in: a port that keeps its value leaves what a
     /// controller or MIDI learn set since. Atomic: a host may save state while run writes them.

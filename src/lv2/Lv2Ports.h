@@ -21,14 +21,27 @@ inline constexpr const char* kCommandUri =
     "https://reedmoor.example/plugins/wadling-compressor#command";
 inline constexpr const char* kParameterUri =
     "https://reedmoor.example/plugins/wadling-compressor#parameter";
-/// As the editor's MIDI menu numbers its entries.
-enum MidiCommand : int32_t { LearnParameter = 0, ClearMidiMap = 2, DefaultMidiMap = 3 };
+/// As the editor's MIDI menu numbers its entries; ReportMidiMap asks for a report on notify.
+enum MidiCommand : int32_t {
+    LearnParameter = 0,
+    ReportMidiMap = 1,
+    ClearMidiMap = 2,
+    DefaultMidiMap = 3
+};
+/// The instance's answer on the notify port (Lv2MapReport.h): an atom:Object of this type with
+/// the controller map as an atom:Vector of atom:Int and the parameter being learnt.
+inline constexpr const char* kMidiMapStateUri =
+    "https://reedmoor.example/plugins/wadling-compressor#MidiMapState";
+inline constexpr const char* kMapUri = "https://reedmoor.example/plugins/wadling-compressor#map";
+inline constexpr const char* kLearningUri =
+    "https://reedmoor.example/plugins/wadling-compressor#learning";
 
 /// The editor as an LV2 UI.
 inline constexpr const char* kUiUri = "https://reedmoor.example/plugins/wadling-compressor#ui";
 
 /// Port indices: audio first, then the MIDI sequences, then one control port per parameter in
-/// the plug-in's own order, so that port FirstControl + i is parameter i.
+/// the plug-in's own order, so that port FirstControl + i is parameter i; the editor's notify
+/// port came later and goes last, so that no earlier port moved.
 enum Port : uint32_t {
     InL = 0,
     InR,
@@ -37,7 +50,9 @@ enum Port : uint32_t {
     MidiIn,
     MidiOut,
     FirstControl,
-    PortCount = FirstControl + APlugin::kNumParams
+    ControlEnd = FirstControl + APlugin::kNumParams,
+    Notify = ControlEnd,
+    PortCount
 };
 
 } // namespace lv2glue

@@ -5,6 +5,7 @@
 #include <map>
 #include <vector>
 
+#include "lv2/Lv2MapReport.h"
 #include "lv2/Lv2Ports.h"
 
 namespace lv2glue {
@@ -20,6 +21,7 @@ constexpr const char* kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#
                                   "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
                                   "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
                                   "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+                                  "@prefix rsz: <http://lv2plug.in/ns/ext/resize-port#> .\n"
                                   "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
                                   "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
                                   "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
@@ -87,6 +89,18 @@ std::string midiPort(uint32_t index, const char* io, const char* symbol, const c
     if (control) text += "        lv2:designation lv2:control ;\n";
     return text + "        lv2:index " + std::to_string(index) + " ;\n        lv2:symbol " +
            literal(symbol) + " ;\n        lv2:name " + literal(name) + " ;\n";
+}
+
+// The editor's view of the controller map (Lv2MapReport.h); hosts pass it to the editor only.
+std::string notifyPort() {
+    return "        a atom:AtomPort, lv2:OutputPort ;\n"
+           "        atom:bufferType atom:Sequence ;\n"
+           "        atom:supports atom:Object ;\n"
+           "        lv2:portProperty lv2:connectionOptional ;\n"
+           "        rsz:minimumSize " +
+           std::to_string(mapReportEventSize() * 4) + " ;\n        lv2:index " +
+           std::to_string(Notify) + " ;\n        lv2:symbol \"notify\" ;\n" +
+           "        lv2:name \"Editor notifications\" ;\n";
 }
 
 std::string controlPort(APlugin& plugin, int32_t param, const std::string& symbol, float value) {
@@ -218,14 +232,18 @@ TurtleFiles writeTurtle(APlugin& plugin, std::string_view binaryName, int minorV
     };
     for (int32_t i = 0; i < APlugin::kNumParams; ++i)
         ports.push_back(controlPort(plugin, i, symbols[i], defaults[i]));
+    ports.push_back(notifyPort());
     text += joinPorts(ports);
     if (!uiBinaryName.empty()) {
-        // A fixed-size window driven by the host's idle calls; it writes control ports as floats
-        // and sends MIDI map requests to midi_in as atoms.
+        // A fixed-size window driven by the host's idle calls; it writes control ports as floats,
+        // sends MIDI map requests to midi_in as atoms and hears the map's reports on notify.
         text += "\n" + uiRef + "\n    a ui:X11UI ;\n    ui:binary <" + std::string(uiBinaryName) +
                 "> ;\n    lv2:requiredFeature ui:parent, urid:map ;\n" +
                 "    lv2:optionalFeature ui:resize, ui:touch, ui:noUserResize ;\n" +
-                "    lv2:extensionData ui:idleInterface .\n";
+                "    lv2:extensionData ui:idleInterface ;\n" +
+                "    ui:portNotification [\n        ui:plugin " + pluginRef() +
+                " ;\n        lv2:symbol \"notify\" ;\n        ui:protocol atom:eventTransfer\n    "
+                "] .\n";
     }
     plugin.setProgram(0);
     return files;

@@ -1,7 +1,9 @@
 // The editor's MIDI map requests as the instance receives them from a UI in another process:
-// atom objects on midi_in, applied before the block's MIDI, damaged ones ignored.
+// atom objects on midi_in, applied before the block's MIDI, damaged ones ignored; and the map's
+// reports that go back to the UI on notify.
 
 #include "Lv2TestHost.h"
+#include "lv2/Lv2MapReport.h"
 #include "lv2/Lv2State.h"
 
 namespace lv2test {
@@ -61,6 +63,32 @@ protected:
         const auto state = lv2glue::decodeState(blob.data(), blob.size());
         EXPECT_TRUE(state.has_value());
         return state ? state->values : std::array<float, kParams>{};
+    }
+    /// Runs one block with notify connected to a buffer of capacity bytes and answers the
+    /// reports found there.
+    std::vector<lv2glue::MapReport> reportsOfBlock(Lv2Instance& lv2, uint32_t capacity) {
+        constexpr uint8_t kUntouched = 0xA5;
+        std::vector<uint64_t> words(capacity / 8 + 8);
+        auto* bytes = reinterpret_cast<uint8_t*>(words.data());
+        std::fill_n(bytes, words.size() * 8, kUntouched);
+        auto* notify = reinterpret_cast<LV2_Atom_Sequence*>(words.data());
+        notify->atom.size = capacity;
+        lv2.connect(lv2glue::Notify, notify);
+        run(lv2);
+        lv2.connect(lv2glue::Notify, nullptr);
+        for (size_t i = sizeof(LV2_Atom) + capacity; i < words.size() * 8; ++i)
+            EXPECT_EQ(bytes[i], kUntouched) << "written past the buffer at " << i;
+        std::vector<lv2glue::MapReport> reports;
+        if (capacity < sizeof(LV2_Atom_Sequence_Body)) return reports;
+        EXPECT_LE(notify->atom.size, capacity) << "a sequence longer than its buffer";
+        const lv2glue::MapReportUrids reportUrid(urids.map);
+        LV2_ATOM_SEQUENCE_FOREACH(notify, ev) {
+            const auto report =
+                lv2glue::readMapReport(&ev->body, lv2_atom_total_size(&ev->body), reportUrid);
+            EXPECT_TRUE(report.has_value()) << "only reports go to notify";
+            if (report) reports.push_back(*report);
+        }
+        return reports;
     }
     /// A controller message: status 0xB0, controller, value.
     static std::vector<uint8_t> cc(uint8_t controller, uint8_t value) {
@@ -123,6 +151,43 @@ TEST_F(Lv2RequestTest, DamagedOrForeignRequestsAreIgnored) {
     EXPECT_FALSE(learnt(request(lv2glue::LearnParameter, 1, nullptr, 48))) << "value cut off";
     EXPECT_FALSE(learnt(request(lv2glue::LearnParameter, 1, nullptr, 4))) << "no body";
     EXPECT_FALSE(learnt(request(99, 1))) << "unknown command";
+}
+
+TEST_F(Lv2RequestTest, TheMapGoesToNotifyWhenItChangesAndWhenAskedFor) {
+    auto lv2 = running();
+    constexpr uint32_t kRoom = 4096;
+    auto reports = reportsOfBlock(*lv2, kRoom);
+    ASSERT_EQ(reports.size(), 1u) << "the first block with notify connected reports";
+    const lv2glue::MapReport first = reports[0];
+    EXPECT_EQ(first.learning, -1);
+    EXPECT_EQ(first.map[20 + param::EQLo], param::EQLo) << "the default map";
+    EXPECT_TRUE(reportsOfBlock(*lv2, kRoom).empty()) << "nothing changed";
+
+    // Learning in two steps: the request, then the controller; each change is reported.
+    addRequest(*lv2, request(lv2glue::LearnParameter, param::EQMid));
+    reports = reportsOfBlock(*lv2, kRoom);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].learning, param::EQMid);
+    lv2->addEvent(5, cc(70, 127));
+    reports = reportsOfBlock(*lv2, kRoom);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].learning, -1);
+    EXPECT_EQ(reports[0].map[70], param::EQMid);
+    EXPECT_EQ(reports[0].map[20 + param::EQMid], -1) << "the parameter's old controller";
+
+    // Asked for: the same map again, as a UI that opens later needs it.
+    addRequest(*lv2, request(lv2glue::ReportMidiMap, -1));
+    const auto asked = reportsOfBlock(*lv2, kRoom);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], reports[0]);
+
+    // No room: nothing is written past the buffer, and the report waits for a block with room.
+    addRequest(*lv2, request(lv2glue::DefaultMidiMap, -1));
+    EXPECT_TRUE(reportsOfBlock(*lv2, lv2glue::mapReportEventSize() - 8).empty());
+    EXPECT_TRUE(reportsOfBlock(*lv2, 4).empty()) << "less than a sequence's body";
+    reports = reportsOfBlock(*lv2, kRoom);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], first);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // for what a host relies on: no write past the block, finite output for finite input, a
 // well-formed output sequence, and an instance that works normally afterwards.
 #include "Lv2TestHost.h"
+#include "lv2/Lv2MapReport.h"
 
 #include <cmath>
 #include <cstdint>
@@ -19,6 +20,8 @@ constexpr uint32_t kGuard = 64;
 constexpr float kSentinel = -12345.0f;
 constexpr int kListen = 6; // listen off: the effect, whatever the detector's EQ
 
+constexpr uint8_t kNotifyGuard = 0x5A;
+
 /// One instance with audio buffers larger than any block, guarded at their ends.
 struct Tortured {
     std::unique_ptr<Lv2Instance> instance;
@@ -26,6 +29,10 @@ struct Tortured {
     std::vector<float> outR = std::vector<float>(kMaxFrames + kGuard, kSentinel);
     bool active = false;
     bool midiOut = true; ///< whether the output sequence is connected (else it holds old bytes)
+    /// The editor's notify port: a buffer guarded past the capacity the host announces, or
+    /// nothing connected (capacity 0).
+    std::vector<uint8_t> notify = std::vector<uint8_t>(8192, kNotifyGuard);
+    uint32_t notifyCapacity = 0;
 };
 
 class Lv2Torture : public Lv2Fixture {
@@ -59,6 +66,27 @@ protected:
                                                  : int64_t(rng() % (frames + 1));
             instance.addEvent(frame, bytes, rng() % 7 == 0 ? LV2_ATOM__Float : LV2_MIDI__MidiEvent);
         }
+        // Now and then the editor asks for the map, or to learn a parameter.
+        if (rng() % 5 == 0) {
+            const uint32_t intType = urids.id(LV2_ATOM__Int);
+            const uint32_t request[14] = {0,
+                                          urids.id(lv2glue::kMidiMapRequestUri),
+                                          urids.id(lv2glue::kCommandUri),
+                                          0,
+                                          sizeof(int32_t),
+                                          intType,
+                                          static_cast<uint32_t>(rng() % 4),
+                                          0,
+                                          urids.id(lv2glue::kParameterUri),
+                                          0,
+                                          sizeof(int32_t),
+                                          intType,
+                                          static_cast<uint32_t>(int(rng() % 14) - 1),
+                                          0};
+            const auto* first = reinterpret_cast<const uint8_t*>(request);
+            instance.addEvent(0, std::vector<uint8_t>(first, first + sizeof request),
+                              LV2_ATOM__Object);
+        }
     }
 
     /// Runs a block and checks what a host relies on.
@@ -66,7 +94,23 @@ protected:
         std::fill(t.outL.begin(), t.outL.end(), kSentinel);
         std::fill(t.outR.begin(), t.outR.end(), kSentinel);
         addRandomEvents(*t.instance, frames);
+        std::fill(t.notify.begin(), t.notify.end(), kNotifyGuard);
+        auto* notify = reinterpret_cast<LV2_Atom_Sequence*>(t.notify.data());
+        if (t.notifyCapacity > 0) notify->atom.size = t.notifyCapacity;
         t.instance->run(inL.data(), inR.data(), t.outL.data(), t.outR.data(), frames);
+        if (t.notifyCapacity > 0) {
+            for (std::size_t i = sizeof(LV2_Atom) + t.notifyCapacity; i < t.notify.size(); ++i)
+                ASSERT_EQ(t.notify[i], kNotifyGuard) << "notify written past its buffer at " << i;
+            if (t.notifyCapacity >= sizeof(LV2_Atom_Sequence_Body)) {
+                ASSERT_LE(notify->atom.size, t.notifyCapacity);
+                const lv2glue::MapReportUrids reportUrid(urids.map);
+                LV2_ATOM_SEQUENCE_FOREACH(notify, ev) {
+                    EXPECT_TRUE(lv2glue::readMapReport(&ev->body, lv2_atom_total_size(&ev->body),
+                                                       reportUrid));
+                    ++reportsSeen;
+                }
+            }
+        }
         for (uint32_t i = frames; i < frames + kGuard; ++i)
             ASSERT_TRUE(t.outL[i] == kSentinel && t.outR[i] == kSentinel)
                 << "written past a block of " << frames << " at " << i;
@@ -83,6 +127,7 @@ protected:
     }
 
     std::mt19937 rng{20261209};
+    int reportsSeen = 0;
     std::vector<float> inL, inR;
 };
 
@@ -101,6 +146,7 @@ TEST_F(Lv2Torture, ManyInstancesInRandomLegalAndIllegalOrdersNeverMisbehave) {
             ASSERT_TRUE(t.instance->valid());
             t.active = false;
             t.midiOut = true;
+            t.notifyCapacity = 0;
             break;
         case 1:
             t.instance->activate(); // twice in a row is not allowed, and must not hurt
@@ -121,25 +167,35 @@ TEST_F(Lv2Torture, ManyInstancesInRandomLegalAndIllegalOrdersNeverMisbehave) {
                                     &t.instance->controls[std::size_t(p)]);
             break;
         }
-        case 4: // ports that do not exist, and the MIDI ports taken away
+        case 4: // ports that do not exist, and the MIDI and notify ports taken away
             t.instance->connect(1000 + rng() % 1000, &t.instance->controls[0]);
+            if (rng() % 2) {
+                t.instance->connect(lv2glue::Notify, nullptr);
+                t.notifyCapacity = 0;
+            }
             if (rng() % 2) t.instance->connect(lv2glue::MidiIn, nullptr);
             if (rng() % 2) {
                 t.instance->connect(lv2glue::MidiOut, nullptr);
                 t.midiOut = false;
             }
             break;
-        case 5: // the MIDI ports back
+        case 5: { // the MIDI ports back, notify with room for a report or not
             t.instance->connect(lv2glue::MidiIn, t.instance->midiInSequence());
             t.instance->connect(lv2glue::MidiOut, t.instance->midiOutSequence());
             t.midiOut = true;
+            const uint32_t report = lv2glue::mapReportEventSize();
+            const uint32_t capacities[] = {4, 8, 16, report, report + 8, 4096};
+            t.notifyCapacity = capacities[rng() % std::size(capacities)];
+            t.instance->connect(lv2glue::Notify, t.notify.data());
             break;
+        }
         default: // most steps run a block, active or not
             runChecked(t, pickFrames());
             break;
         }
         if (HasFatalFailure()) return;
     }
+    EXPECT_GT(reportsSeen, 10) << "the editor's map reports were exercised";
     // Afterwards every instance, once its ports are back and it is active, works normally. A
     // port applies only a value that changed, and controllers may have moved any parameter:
     // every port moves twice, the second time to the effect at its middle settings.

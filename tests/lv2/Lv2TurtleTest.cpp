@@ -104,6 +104,9 @@ TEST_F(Lv2BundleTest, PortDefaultsAreTheVstBuildsStartingValues) {
         EXPECT_EQ(name, vst->text(effGetParamName, i));
         EXPECT_EQ(std::strtof(value.c_str(), nullptr), vst->getParameter(i));
     }
+    // After the controls only the editor's notify port, an output of atoms.
+    EXPECT_EQ(nextAfter(plugin, at, "lv2:index ", " ;"), std::to_string(lv2glue::Notify));
+    EXPECT_EQ(nextAfter(plugin, at, "lv2:symbol \"", "\""), "notify");
     EXPECT_EQ(plugin.find("lv2:index ", at), std::string::npos);
 }
 

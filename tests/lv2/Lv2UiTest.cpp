@@ -20,6 +20,7 @@
 #include "../support/UserSettings.h"
 #include "editor/uEditor.h"
 #include "entries/Lv2Ui.h"
+#include "lv2/Lv2MapReport.h"
 #include "lv2/Lv2Ports.h"
 #include "platform/headless/Headless.h"
 
@@ -65,9 +66,20 @@ protected:
         return d.instantiate(&d, lv2glue::kPluginUri, "/nowhere/", &Lv2UiTest::write, this, &widget,
                              list.data());
     }
+    /// The UI, once it asked the instance for its controller map.
     void open() {
+        writes.clear();
         handle = instantiate();
         ASSERT_NE(handle, nullptr);
+        ASSERT_EQ(writes.size(), 1u);
+        EXPECT_EQ(writes[0].port, lv2glue::MidiIn);
+        const auto* object = reinterpret_cast<const LV2_Atom_Object*>(writes[0].bytes.data());
+        const LV2_Atom* command = nullptr;
+        lv2_atom_object_get(object, id(lv2glue::kCommandUri), &command, 0);
+        ASSERT_NE(command, nullptr);
+        EXPECT_EQ(reinterpret_cast<const LV2_Atom_Int*>(command)->body, lv2glue::ReportMidiMap);
+        writes.clear();
+        heard.clear();
     }
     lv2glue::Lv2Ui& ui() { return *static_cast<lv2glue::Lv2Ui*>(handle); }
     TPluginEditorWindow& window() { return *ui().editor().window; }
@@ -262,6 +274,45 @@ TEST_F(Lv2UiTest, MidiMenuRequestsGoToMidiInAsObjects) {
                                                         {lv2glue::ClearMidiMap, -1},
                                                         {lv2glue::DefaultMidiMap, -1}}));
     EXPECT_EQ(ui().plugin().midiLearnParam.load(), -1) << "the UI's copy learns nothing";
+}
+
+TEST_F(Lv2UiTest, TheInstancesMapReportsAreWhatShowMidiMappingShows) {
+    open();
+    const lv2glue::MapReportUrids reportUrid(map);
+    // A report as the instance sends it: controller 70 learnt for Squeeze, Mid being learnt.
+    lv2glue::MapReport sent{};
+    sent.map.fill(-1);
+    sent.map[70] = param::Squeeze;
+    sent.learning = param::EQMid;
+    std::vector<uint64_t> words(512);
+    auto* sequence = reinterpret_cast<LV2_Atom_Sequence*>(words.data());
+    sequence->atom = {sizeof(LV2_Atom_Sequence_Body), id(LV2_ATOM__Sequence)};
+    ASSERT_TRUE(lv2glue::appendMapReport(*sequence, words.size() * 8 - sizeof(LV2_Atom), 0,
+                                         reportUrid, sent));
+    const LV2_Atom& report = lv2_atom_sequence_begin(&sequence->body)->body;
+    const uint32_t size = lv2_atom_total_size(&report);
+    const std::string before = ui().plugin().getMidiMapText();
+    ASSERT_EQ(before.find("70: "), std::string::npos);
+
+    // Damaged copies change nothing: cut short, another type, a parameter out of range.
+    const LV2UI_Descriptor& d = lv2glue::uiDescriptor();
+    const uint32_t transfer = id(LV2_ATOM__eventTransfer);
+    d.port_event(handle, lv2glue::Notify, size - 8, transfer, &report);
+    d.port_event(handle, lv2glue::Notify, size, 0, &report);
+    d.port_event(handle, lv2glue::MidiOut, size, transfer, &report);
+    std::vector<uint8_t> bad(reinterpret_cast<const uint8_t*>(&report),
+                             reinterpret_cast<const uint8_t*>(&report) + size);
+    bad[size - 8] = 12; // the parameter being learnt
+    d.port_event(handle, lv2glue::Notify, size, transfer, bad.data());
+    EXPECT_EQ(ui().plugin().getMidiMapText(), before);
+
+    d.port_event(handle, lv2glue::Notify, size, transfer, &report);
+    const std::string shown = ui().plugin().getMidiMapText();
+    char squeeze[kTextScratchSize] = {};
+    ui().plugin().getParameterName(param::Squeeze, squeeze);
+    EXPECT_NE(shown.find("70: " + std::string(squeeze)), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Learning: "), std::string::npos) << shown;
+    EXPECT_TRUE(writes.empty()) << "a report asks for nothing";
 }
 
 TEST_F(Lv2UiTest, BadHostInputsAreRefusedOrIgnored) {
