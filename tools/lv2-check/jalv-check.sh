@@ -4,7 +4,8 @@
 # same values, pixel for pixel, before and after a real pointer drag (xdotool through XTEST);
 # the drag must reach the plug-in, seen in the state jalv saves (File > Save: jalv writes the
 # port values and our state blob); MIDI Learn chosen from the editor's menu must leave as our
-# request object on midi_in, seen in jalv's dump of what the UI sends (-d).
+# request object on midi_in, seen in jalv's dump of what the UI sends (-d), and the instance's
+# map report must come back on notify.
 #
 #   tools/lv2-check/jalv-check.sh [BUILD_DIR]     (default build/linux; needs jalv, jackd2,
 #                                                  xvfb, xdotool, x11-apps and imagemagick)
@@ -108,10 +109,16 @@ echo "drag: screenshot equals the headless composition (AE 0); the editor set EQ
 xdotool mousemove $((X + fx)) $((Y + fy - 30)) click 3
 sleep 0.3
 xdotool key Down Down Down Down Down Down Right Return
-learn_sent() { grep -q 'MidiMapRequest' "$work/jalv.log"; }
-timeout=5 until_true learn_sent || fail "no MIDI map request in jalv's dump of the UI's messages"
+# The UI asks for the map when it opens (command 1); the learn request is command 0.
+learn_sent() { grep -A2 'MidiMapRequest' "$work/jalv.log" | grep -q '#command> "0"'; }
+timeout=5 until_true learn_sent || fail "no learn request in jalv's dump of the UI's messages"
 echo "learn: jalv passed the UI's request to the plug-in:"
-grep -B2 -A2 'MidiMapRequest' "$work/jalv.log" | sed 's/^\s*/  /'
+grep -B2 -A2 'MidiMapRequest' "$work/jalv.log" | grep -B3 -A1 '#command> "0"' | sed 's/^\s*/  /'
+# The instance answers on notify with its map, now learning the Lo band (parameter 0).
+learning_reported() { grep -q '#learning> "0"' "$work/jalv.log"; }
+timeout=5 until_true learning_reported ||
+    fail "no map report with Lo being learnt in jalv's dump of what the plug-in sends the UI"
+echo "learn: the plug-in's map report to the UI says Lo is being learnt"
 
 # The plug-in's view of the drag: jalv's File > Save writes the port values and our state.
 dialog() { xwininfo -root -tree | grep -q '"Save State"'; }
