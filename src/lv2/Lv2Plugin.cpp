@@ -55,6 +55,20 @@ uint32_t announcedMaxBlock(const LV2_Feature* const* features, const LV2_URID_Ma
     return 0;
 }
 
+/// Each event of a sequence the host wrote that lies wholly inside the sequence's size; a
+/// damaged sequence ends where an event would reach past it.
+template <class Visit>
+void forEachEvent(const LV2_Atom_Sequence& sequence, Visit visit) {
+    const uint64_t size = sequence.atom.size;
+    const auto* body = reinterpret_cast<const uint8_t*>(&sequence.body);
+    for (uint64_t at = sizeof(LV2_Atom_Sequence_Body); at + sizeof(LV2_Atom_Event) <= size;) {
+        const auto* event = reinterpret_cast<const LV2_Atom_Event*>(body + at);
+        if (event->body.size > size - at - sizeof(LV2_Atom_Event)) return;
+        visit(*event);
+        at += sizeof(LV2_Atom_Event) + ((uint64_t{event->body.size} + 7) & ~uint64_t{7});
+    }
+}
+
 /// Bytes of a channel message with this status; 0 for what VST 2 MIDI events do not carry.
 uint32_t channelMessageSize(uint8_t status) {
     switch (status & 0xF0) {
@@ -182,11 +196,10 @@ void Lv2Plugin::applyRequests() {
     if (!midiIn || midiIn->atom.type != urid.atomSequence ||
         midiIn->atom.size < sizeof(LV2_Atom_Sequence_Body))
         return;
-    LV2_ATOM_SEQUENCE_FOREACH(midiIn, ev) {
-        if (ev->body.type != urid.atomObject || ev->body.size < sizeof(LV2_Atom_Object_Body))
-            continue;
-        const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
-        if (object->body.otype != urid.midiMapRequest) continue;
+    forEachEvent(*midiIn, [this](const LV2_Atom_Event& ev) {
+        if (ev.body.type != urid.atomObject || ev.body.size < sizeof(LV2_Atom_Object_Body)) return;
+        const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev.body);
+        if (object->body.otype != urid.midiMapRequest) return;
         std::optional<int32_t> command, parameter;
         const auto* end = reinterpret_cast<const uint8_t*>(&object->body) + object->atom.size;
         LV2_ATOM_OBJECT_FOREACH(object, prop) {
@@ -209,7 +222,7 @@ void Lv2Plugin::applyRequests() {
             effect->clearMidiMap();
         else if (command == DefaultMidiMap)
             effect->setDefaultMidiMap();
-    }
+    });
 }
 
 void Lv2Plugin::queueMidiIn(uint32_t start, uint32_t end, uint32_t frames) {
@@ -217,21 +230,23 @@ void Lv2Plugin::queueMidiIn(uint32_t start, uint32_t end, uint32_t frames) {
         midiIn->atom.size < sizeof(LV2_Atom_Sequence_Body))
         return;
     int32_t count = 0;
-    LV2_ATOM_SEQUENCE_FOREACH(midiIn, ev) {
-        if (count == kMaxQueued) break;
-        if (ev->body.type != urid.midiEvent || ev->body.size == 0 || ev->body.size > 3) continue;
+    forEachEvent(*midiIn, [&](const LV2_Atom_Event& ev) {
+        if (count == kMaxQueued) return;
+        if (ev.body.type != urid.midiEvent || ev.body.size == 0 || ev.body.size > 3) return;
         // Frames outside the block belong to no block: they count as its first or last frame.
-        const int64_t frame = std::clamp<int64_t>(ev->time.frames, 0, int64_t{frames} - 1);
-        if (frame < start || frame >= end) continue;
+        const int64_t frame = std::clamp<int64_t>(ev.time.frames, 0, int64_t{frames} - 1);
+        if (frame < start || frame >= end) return;
         VstMidiEvent& record = midiRecords[count];
         record = VstMidiEvent{};
         record.type = kVstMidiType;
         record.byteSize = sizeof(VstMidiEvent);
         record.deltaFrames = static_cast<int32_t>(frame - start);
-        std::memcpy(record.midiData, LV2_ATOM_BODY_CONST(&ev->body), ev->body.size);
-        midiList->events[count] = reinterpret_cast<VstEvent*>(&record);
+        std::memcpy(record.midiData, LV2_ATOM_BODY_CONST(&ev.body), ev.body.size);
+        // The list's storage holds kMaxQueued slots past the two that VstEvents declares.
+        VstEvent** slots = midiList->events;
+        slots[count] = reinterpret_cast<VstEvent*>(&record);
         ++count;
-    }
+    });
     if (count == 0) return;
     midiList->numEvents = count;
     effect->processEvents(midiList);
