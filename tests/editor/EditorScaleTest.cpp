@@ -303,3 +303,22 @@ TEST_F(ScaleTest, TheZoomMenuKeepsTheUsersChoiceForEveryInstanceAndRedrawsTheOpe
     EXPECT_EQ(window().Scale(), 150) << "automatic: the host's word again";
     EXPECT_EQ(editorscale::readChoice(choicePath), editorscale::kAutomatic);
 }
+
+TEST_F(ScaleTest, TheMenuAndTheMidiMapBoxAreAskedAtTheWindowsDensity) {
+    for (int percent : {100, 150, 200}) {
+        openAt(percent);
+        menu(*window().EQs, {"MIDI", "Show MIDI Mapping"});
+        ASSERT_FALSE(headless.shownMenus().empty());
+        ASSERT_FALSE(headless.shownMessageBoxes().empty());
+        EXPECT_EQ(headless.shownMenus().back().percent, percent);
+        EXPECT_EQ(headless.shownMessageBoxes().back().percent, percent);
+        close();
+    }
+    // The Zoom menu remakes the window; the next menu follows the new density.
+    host.setAnswer(audioMasterSizeWindow, 1);
+    openAt(200);
+    menu(*window().Duck3, {"Zoom", "150 %"});
+    tick();
+    menu(*window().Duck3);
+    EXPECT_EQ(headless.shownMenus().back().percent, 150);
+}

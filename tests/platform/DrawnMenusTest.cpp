@@ -2,8 +2,11 @@
 // them and what they answer, on every system that draws its own.
 #include "platform/DrawnMenus.h"
 
+#include "editor/art/ArtScale.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <string>
@@ -23,15 +26,17 @@ struct FakePopup : PopupWindow {
     PixelSurface* picture = nullptr;
     std::uint8_t* bits = nullptr;
     std::vector<std::string> texts;
+    std::vector<TRect> textBoxes; ///< where each text went, with its extent
     int presented = 0;
 
     FakePopup(FakeSystem& s, const TRect& r);
     ~FakePopup() override;
     PixelSurface* surface() override { return picture; }
-    void drawText(int, int, const std::string& text, std::uint32_t) override {
-        texts.push_back(text);
+    void drawText(int x, int y, const std::string& text, std::uint32_t) override;
+    void clearTexts() override {
+        texts.clear();
+        textBoxes.clear();
     }
-    void clearTexts() override { texts.clear(); }
     void present() override { ++presented; }
     // A pixel of the picture, rows from the top, as 0x00RRGGBB.
     std::uint32_t pixel(int x, int y) const {
@@ -39,6 +44,19 @@ struct FakePopup : PopupWindow {
         const std::uint8_t* p = pixelSurfaceBits(picture, w, h);
         const std::size_t at = (static_cast<std::size_t>(h - 1 - y) * w + x) * 4;
         return p[at] | (p[at + 1] << 8) | (p[at + 2] << 16);
+    }
+    int width() const { return rect.Right - rect.Left; }
+    int height() const { return rect.Bottom - rect.Top; }
+    // The smallest rectangle holding every pixel of `colour` inside `area`; empty when none.
+    TRect extentOf(std::uint32_t colour, const TRect& area) const {
+        TRect found{area.Right, area.Bottom, area.Left, area.Top};
+        for (int y = area.Top; y < area.Bottom; ++y)
+            for (int x = area.Left; x < area.Right; ++x)
+                if (pixel(x, y) == colour) {
+                    found = {std::min(found.Left, x), std::min(found.Top, y),
+                             std::max(found.Right, x + 1), std::max(found.Bottom, y + 1)};
+                }
+        return found.Left < found.Right ? found : TRect{};
     }
 };
 
@@ -53,6 +71,7 @@ struct FakeSystem : PopupSystem {
     std::deque<std::function<PopupEvent(FakeSystem&)>> script;
     PopupWindow* grab = nullptr;
     int grabs = 0, releases = 0, idleSteps = 0;
+    int textPixels = 0;
     bool ranOut = false;
 
     std::unique_ptr<PopupWindow> openPopup(const TRect& rect, PopupKind kind, WindowHandle,
@@ -66,9 +85,11 @@ struct FakeSystem : PopupSystem {
         w = screenW;
         h = screenH;
     }
+    // A font whose letters are 6 x 11 at kTextPixels and grow with the size asked for.
+    void setTextSize(int pixels) override { textPixels = pixels; }
     void textExtent(const std::string& text, int& w, int& h) override {
-        w = 6 * static_cast<int>(text.size());
-        h = 11;
+        w = 6 * static_cast<int>(text.size()) * textPixels / kTextPixels;
+        h = textPixels;
     }
     void grabInput(PopupWindow* top) override {
         grab = top;
@@ -132,6 +153,13 @@ FakePopup::FakePopup(FakeSystem& s, const TRect& r) : system(s), rect(r) {
     system.open.push_back(this);
 }
 
+void FakePopup::drawText(int x, int y, const std::string& text, std::uint32_t) {
+    int w = 0, h = 0;
+    system.textExtent(text, w, h);
+    texts.push_back(text);
+    textBoxes.push_back({x, y, x + w, y + h});
+}
+
 FakePopup::~FakePopup() {
     std::erase(system.open, this);
     destroyPixelSurface(picture);
@@ -168,7 +196,7 @@ TEST(DrawnMenu, ArrowKeysSkipDisabledItemsAndSeparatorsAndReturnChooses) {
     system.key(VK_DOWN); // Third: past the disabled item and the separator
     system.key(VK_RETURN);
     const std::vector<MenuEntry> items = sampleMenu();
-    EXPECT_EQ(runPopupMenu(system, 100, 100, items), 3);
+    EXPECT_EQ(runPopupMenu(system, 100, 100, items, 100), 3);
     EXPECT_FALSE(system.ranOut);
     EXPECT_EQ(system.grabs, 1);
     EXPECT_EQ(system.releases, 1);
@@ -179,7 +207,7 @@ TEST(DrawnMenu, ArrowKeysSkipDisabledItemsAndSeparatorsAndReturnChooses) {
     wrapping.key(VK_RETURN); // opens it and selects its first item
     wrapping.key(VK_DOWN);
     wrapping.key(VK_RETURN);
-    EXPECT_EQ(runPopupMenu(wrapping, 100, 100, items), 22);
+    EXPECT_EQ(runPopupMenu(wrapping, 100, 100, items, 100), 22);
     EXPECT_EQ(wrapping.opened.size(), 2u);
 }
 
@@ -198,7 +226,7 @@ TEST(DrawnMenu, EscapeAndLeftCloseOneLevelThenTheMenu) {
         return e;
     });
     const std::vector<MenuEntry> items = sampleMenu();
-    EXPECT_EQ(runPopupMenu(system, 100, 100, items), 0);
+    EXPECT_EQ(runPopupMenu(system, 100, 100, items, 100), 0);
     EXPECT_FALSE(system.ranOut);
     EXPECT_EQ(system.opened.size(), 3u);
 }
@@ -210,7 +238,7 @@ TEST(DrawnMenu, ThePointerChoosesOnReleaseOverAnEnabledItem) {
     system.pointer(Kind::Released, 0, kFirstRow + 20); // nothing chosen
     system.pointer(Kind::Moved, 0, kFirstRow);
     system.pointer(Kind::Released, 0, kFirstRow);
-    EXPECT_EQ(runPopupMenu(system, 100, 100, items), 1);
+    EXPECT_EQ(runPopupMenu(system, 100, 100, items, 100), 1);
     EXPECT_FALSE(system.ranOut);
 
     // Hovering the sub-menu's entry opens it beside; a release there chooses its item.
@@ -218,7 +246,7 @@ TEST(DrawnMenu, ThePointerChoosesOnReleaseOverAnEnabledItem) {
     const int subRow = kFirstRow + 3 * 20 + 7;
     sub.pointer(Kind::Moved, 0, subRow);
     sub.pointer(Kind::Released, 1, kFirstRow + 20);
-    EXPECT_EQ(runPopupMenu(sub, 100, 100, items), 22);
+    EXPECT_EQ(runPopupMenu(sub, 100, 100, items, 100), 22);
     ASSERT_EQ(sub.opened.size(), 2u);
     EXPECT_EQ(sub.opened[1].Left, sub.opened[0].Right - 2);
 }
@@ -228,11 +256,11 @@ TEST(DrawnMenu, APressOutsideDismissesAndAnEmptyMenuShowsNothing) {
     FakeSystem system;
     system.pointer(Kind::Pressed, 0, kFirstRow); // inside: stays open
     system.pointerAt(Kind::Pressed, 5, 5);
-    EXPECT_EQ(runPopupMenu(system, 100, 100, items), 0);
+    EXPECT_EQ(runPopupMenu(system, 100, 100, items, 100), 0);
     EXPECT_FALSE(system.ranOut);
 
     FakeSystem empty;
-    EXPECT_EQ(runPopupMenu(empty, 100, 100, {}), 0);
+    EXPECT_EQ(runPopupMenu(empty, 100, 100, {}, 100), 0);
     EXPECT_TRUE(empty.opened.empty());
     EXPECT_EQ(empty.grabs, 0);
 }
@@ -254,7 +282,7 @@ TEST(DrawnMenu, LevelsStayOnTheScreenAndShowTheSelection) {
         e.virtualKey = VK_ESCAPE;
         return e;
     });
-    runPopupMenu(system, 290, 190, items);
+    runPopupMenu(system, 290, 190, items, 100);
     ASSERT_EQ(system.opened.size(), 1u);
     const TRect r = system.opened[0];
     EXPECT_LE(r.Right, 300);
@@ -275,7 +303,7 @@ TEST(DrawnMessageBox, KeysAndTheButtonAnswerByStyle) {
         FakeSystem system;
         system.key('A'); // other keys do nothing
         system.key(c.key);
-        EXPECT_EQ(runMessageBox(system, nullptr, "Text", "Caption", c.flags), c.answer)
+        EXPECT_EQ(runMessageBox(system, nullptr, "Text", "Caption", c.flags, 100), c.answer)
             << "flags " << c.flags << " key " << c.key;
         EXPECT_FALSE(system.ranOut);
         EXPECT_EQ(system.kinds.at(0), PopupKind::Dialog);
@@ -293,7 +321,7 @@ TEST(DrawnMessageBox, TheButtonAnswersOnlyWhenPressedAndReleasedOnIt) {
     system.pointer(Kind::Released, 0, 50, 100);
     system.pointer(Kind::Pressed, 0, 50, 100);
     system.pointer(Kind::Released, 0, 50, 100);
-    EXPECT_EQ(runMessageBox(system, nullptr, "Hello", "", MB_OK), IDOK);
+    EXPECT_EQ(runMessageBox(system, nullptr, "Hello", "", MB_OK, 100), IDOK);
     EXPECT_FALSE(system.ranOut);
     EXPECT_EQ(system.opened[0].Right - system.opened[0].Left, 200);
 
@@ -303,6 +331,213 @@ TEST(DrawnMessageBox, TheButtonAnswersOnlyWhenPressedAndReleasedOnIt) {
         e.kind = Kind::Closed;
         return e;
     });
-    EXPECT_EQ(runMessageBox(closed, nullptr, "Hello", "", MB_YESNO), IDNO)
+    EXPECT_EQ(runMessageBox(closed, nullptr, "Hello", "", MB_YESNO, 100), IDNO)
         << "a box closed by the window manager answers as Escape";
+}
+
+namespace {
+
+constexpr std::uint32_t kSelectedColour = 0x3366CC, kBorderColour = 0x606060;
+
+// What a menu without marks or arrows shows at a density while Down moves through it.
+struct ShownMenu {
+    int width = 0, height = 0, textPixels = 0;
+    std::vector<TRect> selections; ///< the selected item's rectangle after each Down
+    std::vector<std::vector<std::uint32_t>> pictures;
+    std::vector<TRect> textBoxes;
+};
+
+ShownMenu showPlainMenu(int percent) {
+    const std::vector<MenuEntry> items = {item("First", 1), item("Off", 2, false), separator(),
+                                          item("Third", 3), item("Fourth", 4)};
+    FakeSystem system;
+    ShownMenu shown;
+    for (int k = 0; k < 3; ++k) {
+        system.key(VK_DOWN);
+        system.script.push_back([&shown](FakeSystem& s) {
+            const FakePopup& p = s.level(0);
+            shown.selections.push_back(p.extentOf(kSelectedColour, {0, 0, p.width(), p.height()}));
+            std::vector<std::uint32_t> picture;
+            for (int y = 0; y < p.height(); ++y)
+                for (int x = 0; x < p.width(); ++x)
+                    picture.push_back(p.pixel(x, y));
+            shown.pictures.push_back(std::move(picture));
+            shown.textBoxes = p.textBoxes;
+            PopupEvent e;
+            e.kind = Kind::Exposed;
+            e.window = s.open.front();
+            return e;
+        });
+    }
+    system.key(VK_ESCAPE);
+    EXPECT_EQ(runPopupMenu(system, 100, 100, items, percent), 0);
+    EXPECT_FALSE(system.ranOut);
+    const TRect r = system.opened.at(0);
+    shown.width = r.Right - r.Left;
+    shown.height = r.Bottom - r.Top;
+    shown.textPixels = system.textPixels;
+    return shown;
+}
+
+TRect doubled(const TRect& r) {
+    return {2 * r.Left, 2 * r.Top, 2 * r.Right, 2 * r.Bottom};
+}
+
+} // namespace
+
+TEST(DrawnMenu, AtTwiceTheDensityEveryPixelAndTextIsTwiceTheDesigns) {
+    const ShownMenu design = showPlainMenu(100), twice = showPlainMenu(200);
+    EXPECT_EQ(design.textPixels, kTextPixels);
+    EXPECT_EQ(twice.textPixels, 2 * kTextPixels);
+    ASSERT_EQ(twice.width, 2 * design.width);
+    ASSERT_EQ(twice.height, 2 * design.height);
+    ASSERT_EQ(design.selections.size(), 3u);
+    ASSERT_EQ(twice.selections.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(twice.selections[i], doubled(design.selections[i])) << "selection " << i;
+    // Frame, paddings, separator and fills: each design pixel became a 2 x 2 block.
+    for (std::size_t k = 0; k < 3; ++k) {
+        int differing = 0;
+        for (int y = 0; y < twice.height; ++y)
+            for (int x = 0; x < twice.width; ++x)
+                differing +=
+                    twice.pictures[k][static_cast<std::size_t>(y * twice.width + x)] !=
+                    design.pictures[k][static_cast<std::size_t>((y / 2) * design.width + x / 2)];
+        EXPECT_EQ(differing, 0) << "picture " << k;
+    }
+    // Texts twice as high, at twice the design's left, centred in their items as the design's.
+    ASSERT_EQ(twice.textBoxes.size(), design.textBoxes.size());
+    for (std::size_t i = 0; i < design.textBoxes.size(); ++i) {
+        const TRect& d = design.textBoxes[i];
+        const TRect& t = twice.textBoxes[i];
+        EXPECT_EQ(t.Bottom - t.Top, 2 * (d.Bottom - d.Top)) << i;
+        EXPECT_EQ(t.Left, 2 * d.Left) << i;
+        EXPECT_NEAR(t.Top + t.Bottom, 2 * (d.Top + d.Bottom), 2) << i;
+    }
+}
+
+TEST(DrawnMenu, MarksAndArrowsAreDrawnAtTheDensity) {
+    // The ink (the text colour; the fake draws no letters) in each item's rows: the check, the
+    // radio mark and the sub-menu arrow.
+    const auto inks = [](int factor) {
+        MenuEntry check = item("Check", 1), radio = item("Radio", 2), more = item("More", 3);
+        check.checked = radio.checked = radio.radio = true;
+        more.items = {item("Deep", 4)};
+        const std::vector<MenuEntry> items = {check, radio, more};
+        FakeSystem system;
+        std::vector<TRect> found;
+        system.script.push_back([&found, factor](FakeSystem& s) {
+            const FakePopup& p = s.level(0);
+            for (int i = 0; i < 3; ++i) // items are 20 design pixels high below a 2-pixel border
+                found.push_back(p.extentOf(
+                    0x000000, {0, factor * (2 + 20 * i), p.width(), factor * (22 + 20 * i)}));
+            PopupEvent e;
+            e.kind = Kind::KeyPressed;
+            e.virtualKey = VK_ESCAPE;
+            return e;
+        });
+        runPopupMenu(system, 100, 100, items, 100 * factor);
+        EXPECT_FALSE(system.ranOut);
+        return found;
+    };
+    const std::vector<TRect> design = inks(1), twice = inks(2);
+    ASSERT_EQ(design.size(), 3u);
+    ASSERT_EQ(twice.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        const TRect& d = design[i];
+        const TRect& t = twice[i];
+        ASSERT_NE(d, TRect{}) << i;
+        // Twice the design's extent, give or take the last pixel of a stroke.
+        EXPECT_NEAR(t.Left, 2 * d.Left, 1) << i;
+        EXPECT_NEAR(t.Top, 2 * d.Top, 1) << i;
+        EXPECT_NEAR(t.Right, 2 * d.Right, 1) << i;
+        EXPECT_NEAR(t.Bottom, 2 * d.Bottom, 1) << i;
+    }
+}
+
+TEST(DrawnMenu, ThePointerFindsTheItemUnderItAtEachDensity) {
+    // The sample menu's rows in design pixels: First 2..22, Off 22..42, a separator 42..49,
+    // Third 49..69, More 69..89; each screen row belongs to the item whose scaled edges hold it.
+    const std::vector<MenuEntry> items = sampleMenu();
+    for (int percent : {150, 200}) {
+        const auto at = [percent](int design) { return editorart::scaled(design, percent); };
+        const struct {
+            int row, answer;
+        } cases[] = {{at(2) - 1, 0},  {at(2), 1},  {at(22) - 1, 1}, {at(22), 0}, {at(45), 0},
+                     {at(49) - 1, 0}, {at(49), 3}, {at(69) - 1, 3}, {at(69), 0}};
+        for (const auto& c : cases) {
+            FakeSystem system;
+            system.pointer(Kind::Moved, 0, c.row);
+            system.pointer(Kind::Released, 0, c.row);
+            // Reached when the release chose nothing (More's sub-menu takes one of its own).
+            system.key(VK_ESCAPE);
+            system.key(VK_ESCAPE);
+            EXPECT_EQ(runPopupMenu(system, 100, 100, items, percent), c.answer)
+                << "row " << c.row << " at " << percent;
+            EXPECT_FALSE(system.ranOut);
+        }
+        // Hovering More opens its sub-menu beside it, where a release finds the second item.
+        FakeSystem sub;
+        sub.pointer(Kind::Moved, 0, at(79));
+        sub.pointer(Kind::Released, 1, at(32));
+        EXPECT_EQ(runPopupMenu(sub, 100, 100, items, percent), 22) << percent;
+        ASSERT_EQ(sub.opened.size(), 2u);
+        EXPECT_EQ(sub.opened[1].Top - sub.opened[0].Top, at(69 - 2)) << percent;
+        EXPECT_EQ(sub.textPixels, at(kTextPixels));
+    }
+}
+
+TEST(DrawnMessageBox, TheButtonIsHitWhereItIsDrawnAtEachDensity) {
+    // The button's frame found in the picture; a press and release on its inside corners
+    // answer, just outside them nothing does.
+    TRect design;
+    for (int percent : {100, 150, 200}) {
+        FakeSystem system;
+        TRect button;
+        system.script.push_back([&button](FakeSystem& s) {
+            const FakePopup& p = s.level(0);
+            button = p.extentOf(kBorderColour, {0, 0, p.width(), p.height()});
+            PopupEvent e;
+            e.kind = Kind::Exposed;
+            e.window = s.open.front();
+            return e;
+        });
+        const auto pressAndRelease = [&system](int x0, int y0, int x1, int y1) {
+            system.script.push_back([=](FakeSystem& s) {
+                PopupEvent e;
+                e.kind = Kind::Pressed;
+                e.window = s.open.front();
+                e.x = x0;
+                e.y = y0;
+                e.primary = true;
+                return e;
+            });
+            system.script.push_back([=](FakeSystem& s) {
+                PopupEvent e;
+                e.kind = Kind::Released;
+                e.window = s.open.front();
+                e.x = x1;
+                e.y = y1;
+                e.primary = true;
+                return e;
+            });
+        };
+        // Made when due: the button is known by then.
+        system.script.push_back([&](FakeSystem& s) {
+            pressAndRelease(button.Right, button.Bottom, button.Right, button.Bottom);
+            pressAndRelease(button.Left - 1, button.Top - 1, button.Left - 1, button.Top - 1);
+            pressAndRelease(button.Right - 1, button.Bottom - 1, button.Left, button.Top);
+            PopupEvent e;
+            e.kind = Kind::Exposed;
+            e.window = s.open.front();
+            return e;
+        });
+        EXPECT_EQ(runMessageBox(system, nullptr, "Hello", "", MB_YESNO, percent), IDYES) << percent;
+        EXPECT_FALSE(system.ranOut) << percent;
+        if (percent == 100) design = button;
+        const auto at = [percent](int d) { return editorart::scaled(d, percent); };
+        EXPECT_EQ(button,
+                  (TRect{at(design.Left), at(design.Top), at(design.Right), at(design.Bottom)}))
+            << percent;
+    }
 }
