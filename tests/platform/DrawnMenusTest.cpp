@@ -20,13 +20,34 @@ namespace {
 
 struct FakeSystem;
 
+// A popup's picture (0x00RRGGBB, rows from the top) and texts at one moment.
+struct Shot {
+    int width = 0, height = 0, textPixels = 0;
+    std::vector<std::uint32_t> pixels;
+    std::vector<TRect> textBoxes; ///< where each text went, with its extent
+
+    std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
+    // The smallest rectangle holding every pixel of `colour` inside `area` (empty: all of it);
+    // empty when there is none.
+    TRect extentOf(std::uint32_t colour, TRect area = {}) const {
+        if (area == TRect{}) area = {0, 0, width, height};
+        TRect found{area.Right, area.Bottom, area.Left, area.Top};
+        for (int y = area.Top; y < area.Bottom; ++y)
+            for (int x = area.Left; x < area.Right; ++x)
+                if (at(x, y) == colour)
+                    found = {std::min(found.Left, x), std::min(found.Top, y),
+                             std::max(found.Right, x + 1), std::max(found.Bottom, y + 1)};
+        return found.Left < found.Right ? found : TRect{};
+    }
+};
+
 struct FakePopup : PopupWindow {
     FakeSystem& system;
     TRect rect;
     PixelSurface* picture = nullptr;
     std::uint8_t* bits = nullptr;
     std::vector<std::string> texts;
-    std::vector<TRect> textBoxes; ///< where each text went, with its extent
+    std::vector<TRect> textBoxes;
     int presented = 0;
 
     FakePopup(FakeSystem& s, const TRect& r);
@@ -45,19 +66,7 @@ struct FakePopup : PopupWindow {
         const std::size_t at = (static_cast<std::size_t>(h - 1 - y) * w + x) * 4;
         return p[at] | (p[at + 1] << 8) | (p[at + 2] << 16);
     }
-    int width() const { return rect.Right - rect.Left; }
-    int height() const { return rect.Bottom - rect.Top; }
-    // The smallest rectangle holding every pixel of `colour` inside `area`; empty when none.
-    TRect extentOf(std::uint32_t colour, const TRect& area) const {
-        TRect found{area.Right, area.Bottom, area.Left, area.Top};
-        for (int y = area.Top; y < area.Bottom; ++y)
-            for (int x = area.Left; x < area.Right; ++x)
-                if (pixel(x, y) == colour) {
-                    found = {std::min(found.Left, x), std::min(found.Top, y),
-                             std::max(found.Right, x + 1), std::max(found.Bottom, y + 1)};
-                }
-        return found.Left < found.Right ? found : TRect{};
-    }
+    Shot shot() const;
 };
 
 // Answers the popups' requests and feeds them a script of events, each made when it is due so
@@ -135,6 +144,16 @@ struct FakeSystem : PopupSystem {
             return e;
         });
     }
+    // Looks at the first popup when the script reaches this point.
+    void inspect(std::function<void(const FakePopup&)> look) {
+        script.push_back([look](FakeSystem& s) {
+            look(s.level(0));
+            PopupEvent e;
+            e.kind = Kind::Exposed;
+            e.window = s.open.front();
+            return e;
+        });
+    }
     void pointerAt(Kind kind, int rootX, int rootY) {
         script.push_back([=](FakeSystem&) {
             PopupEvent e;
@@ -158,6 +177,14 @@ void FakePopup::drawText(int x, int y, const std::string& text, std::uint32_t) {
     system.textExtent(text, w, h);
     texts.push_back(text);
     textBoxes.push_back({x, y, x + w, y + h});
+}
+
+Shot FakePopup::shot() const {
+    Shot shot{rect.Right - rect.Left, rect.Bottom - rect.Top, system.textPixels, {}, textBoxes};
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x)
+            shot.pixels.push_back(pixel(x, y));
+    return shot;
 }
 
 FakePopup::~FakePopup() {
@@ -339,44 +366,17 @@ namespace {
 
 constexpr std::uint32_t kSelectedColour = 0x3366CC, kBorderColour = 0x606060;
 
-// What a menu without marks or arrows shows at a density while Down moves through it.
-struct ShownMenu {
-    int width = 0, height = 0, textPixels = 0;
-    std::vector<TRect> selections; ///< the selected item's rectangle after each Down
-    std::vector<std::vector<std::uint32_t>> pictures;
-    std::vector<TRect> textBoxes;
-};
-
-ShownMenu showPlainMenu(int percent) {
-    const std::vector<MenuEntry> items = {item("First", 1), item("Off", 2, false), separator(),
-                                          item("Third", 3), item("Fourth", 4)};
+// The first level of a menu at `percent` after `downs` presses of Down.
+Shot menuAt(const std::vector<MenuEntry>& items, int percent, int downs) {
     FakeSystem system;
-    ShownMenu shown;
-    for (int k = 0; k < 3; ++k) {
+    Shot shot;
+    for (int k = 0; k < downs; ++k)
         system.key(VK_DOWN);
-        system.script.push_back([&shown](FakeSystem& s) {
-            const FakePopup& p = s.level(0);
-            shown.selections.push_back(p.extentOf(kSelectedColour, {0, 0, p.width(), p.height()}));
-            std::vector<std::uint32_t> picture;
-            for (int y = 0; y < p.height(); ++y)
-                for (int x = 0; x < p.width(); ++x)
-                    picture.push_back(p.pixel(x, y));
-            shown.pictures.push_back(std::move(picture));
-            shown.textBoxes = p.textBoxes;
-            PopupEvent e;
-            e.kind = Kind::Exposed;
-            e.window = s.open.front();
-            return e;
-        });
-    }
+    system.inspect([&shot](const FakePopup& p) { shot = p.shot(); });
     system.key(VK_ESCAPE);
     EXPECT_EQ(runPopupMenu(system, 100, 100, items, percent), 0);
     EXPECT_FALSE(system.ranOut);
-    const TRect r = system.opened.at(0);
-    shown.width = r.Right - r.Left;
-    shown.height = r.Bottom - r.Top;
-    shown.textPixels = system.textPixels;
-    return shown;
+    return shot;
 }
 
 TRect doubled(const TRect& r) {
@@ -386,68 +386,44 @@ TRect doubled(const TRect& r) {
 } // namespace
 
 TEST(DrawnMenu, AtTwiceTheDensityEveryPixelAndTextIsTwiceTheDesigns) {
-    const ShownMenu design = showPlainMenu(100), twice = showPlainMenu(200);
-    EXPECT_EQ(design.textPixels, kTextPixels);
-    EXPECT_EQ(twice.textPixels, 2 * kTextPixels);
-    ASSERT_EQ(twice.width, 2 * design.width);
-    ASSERT_EQ(twice.height, 2 * design.height);
-    ASSERT_EQ(design.selections.size(), 3u);
-    ASSERT_EQ(twice.selections.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(twice.selections[i], doubled(design.selections[i])) << "selection " << i;
-    // Frame, paddings, separator and fills: each design pixel became a 2 x 2 block.
-    for (std::size_t k = 0; k < 3; ++k) {
+    const std::vector<MenuEntry> items = {item("First", 1), item("Off", 2, false), separator(),
+                                          item("Third", 3)};
+    for (int downs : {1, 2}) { // First selected, then Third
+        const Shot design = menuAt(items, 100, downs), twice = menuAt(items, 200, downs);
+        EXPECT_EQ(design.textPixels, kTextPixels);
+        EXPECT_EQ(twice.textPixels, 2 * kTextPixels);
+        ASSERT_EQ(twice.width, 2 * design.width);
+        ASSERT_EQ(twice.height, 2 * design.height);
+        EXPECT_EQ(twice.extentOf(kSelectedColour), doubled(design.extentOf(kSelectedColour)));
+        // Frame, paddings, separator and fills: each design pixel became a 2 x 2 block.
         int differing = 0;
         for (int y = 0; y < twice.height; ++y)
             for (int x = 0; x < twice.width; ++x)
-                differing +=
-                    twice.pictures[k][static_cast<std::size_t>(y * twice.width + x)] !=
-                    design.pictures[k][static_cast<std::size_t>((y / 2) * design.width + x / 2)];
-        EXPECT_EQ(differing, 0) << "picture " << k;
-    }
-    // Texts twice as high, at twice the design's left, centred in their items as the design's.
-    ASSERT_EQ(twice.textBoxes.size(), design.textBoxes.size());
-    for (std::size_t i = 0; i < design.textBoxes.size(); ++i) {
-        const TRect& d = design.textBoxes[i];
-        const TRect& t = twice.textBoxes[i];
-        EXPECT_EQ(t.Bottom - t.Top, 2 * (d.Bottom - d.Top)) << i;
-        EXPECT_EQ(t.Left, 2 * d.Left) << i;
-        EXPECT_NEAR(t.Top + t.Bottom, 2 * (d.Top + d.Bottom), 2) << i;
+                differing += twice.at(x, y) != design.at(x / 2, y / 2);
+        EXPECT_EQ(differing, 0) << downs;
+        // Texts twice as high, at twice the design's left, centred in their items as there.
+        ASSERT_EQ(twice.textBoxes.size(), design.textBoxes.size());
+        for (std::size_t i = 0; i < design.textBoxes.size(); ++i) {
+            const TRect &d = design.textBoxes[i], &t = twice.textBoxes[i];
+            EXPECT_EQ(t.Bottom - t.Top, 2 * (d.Bottom - d.Top)) << i;
+            EXPECT_EQ(t.Left, 2 * d.Left) << i;
+            EXPECT_NEAR(t.Top + t.Bottom, 2 * (d.Top + d.Bottom), 2) << i;
+        }
     }
 }
 
 TEST(DrawnMenu, MarksAndArrowsAreDrawnAtTheDensity) {
-    // The ink (the text colour; the fake draws no letters) in each item's rows: the check, the
-    // radio mark and the sub-menu arrow.
-    const auto inks = [](int factor) {
-        MenuEntry check = item("Check", 1), radio = item("Radio", 2), more = item("More", 3);
-        check.checked = radio.checked = radio.radio = true;
-        more.items = {item("Deep", 4)};
-        const std::vector<MenuEntry> items = {check, radio, more};
-        FakeSystem system;
-        std::vector<TRect> found;
-        system.script.push_back([&found, factor](FakeSystem& s) {
-            const FakePopup& p = s.level(0);
-            for (int i = 0; i < 3; ++i) // items are 20 design pixels high below a 2-pixel border
-                found.push_back(p.extentOf(
-                    0x000000, {0, factor * (2 + 20 * i), p.width(), factor * (22 + 20 * i)}));
-            PopupEvent e;
-            e.kind = Kind::KeyPressed;
-            e.virtualKey = VK_ESCAPE;
-            return e;
-        });
-        runPopupMenu(system, 100, 100, items, 100 * factor);
-        EXPECT_FALSE(system.ranOut);
-        return found;
-    };
-    const std::vector<TRect> design = inks(1), twice = inks(2);
-    ASSERT_EQ(design.size(), 3u);
-    ASSERT_EQ(twice.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i) {
-        const TRect& d = design[i];
-        const TRect& t = twice[i];
+    MenuEntry check = item("Check", 1), radio = item("Radio", 2), more = item("More", 3);
+    check.checked = radio.checked = radio.radio = true;
+    more.items = {item("Deep", 4)};
+    const std::vector<MenuEntry> items = {check, radio, more};
+    const Shot design = menuAt(items, 100, 0), twice = menuAt(items, 200, 0);
+    // The ink in each item (the text colour; the fake draws no letters): the check, the radio
+    // mark, the arrow, twice the design's extent give or take the last pixel of a stroke.
+    for (int i = 0; i < 3; ++i) {
+        const TRect row{0, 2 + 20 * i, design.width, 22 + 20 * i};
+        const TRect d = design.extentOf(0, row), t = twice.extentOf(0, doubled(row));
         ASSERT_NE(d, TRect{}) << i;
-        // Twice the design's extent, give or take the last pixel of a stroke.
         EXPECT_NEAR(t.Left, 2 * d.Left, 1) << i;
         EXPECT_NEAR(t.Top, 2 * d.Top, 1) << i;
         EXPECT_NEAR(t.Right, 2 * d.Right, 1) << i;
@@ -488,56 +464,29 @@ TEST(DrawnMenu, ThePointerFindsTheItemUnderItAtEachDensity) {
 }
 
 TEST(DrawnMessageBox, TheButtonIsHitWhereItIsDrawnAtEachDensity) {
-    // The button's frame found in the picture; a press and release on its inside corners
-    // answer, just outside them nothing does.
+    // The button as drawn at 100 %; at each density it is drawn and hit at its scaled edges.
+    FakeSystem first;
     TRect design;
+    first.inspect([&design](const FakePopup& p) { design = p.shot().extentOf(kBorderColour); });
+    first.key(VK_RETURN);
+    runMessageBox(first, nullptr, "Hello", "", MB_YESNO, 100);
     for (int percent : {100, 150, 200}) {
+        const auto at = [percent](int d) { return editorart::scaled(d, percent); };
+        const TRect b{at(design.Left), at(design.Top), at(design.Right), at(design.Bottom)};
         FakeSystem system;
-        TRect button;
-        system.script.push_back([&button](FakeSystem& s) {
-            const FakePopup& p = s.level(0);
-            button = p.extentOf(kBorderColour, {0, 0, p.width(), p.height()});
-            PopupEvent e;
-            e.kind = Kind::Exposed;
-            e.window = s.open.front();
-            return e;
+        system.inspect([&b, &at](const FakePopup& p) {
+            const Shot shot = p.shot();
+            EXPECT_EQ(shot.extentOf(kBorderColour), b);
+            EXPECT_EQ(shot.extentOf(0xE8E8E8), // the face, inside a frame of one design pixel
+                      (TRect{b.Left + at(1), b.Top + at(1), b.Right - at(1), b.Bottom - at(1)}));
         });
-        const auto pressAndRelease = [&system](int x0, int y0, int x1, int y1) {
-            system.script.push_back([=](FakeSystem& s) {
-                PopupEvent e;
-                e.kind = Kind::Pressed;
-                e.window = s.open.front();
-                e.x = x0;
-                e.y = y0;
-                e.primary = true;
-                return e;
-            });
-            system.script.push_back([=](FakeSystem& s) {
-                PopupEvent e;
-                e.kind = Kind::Released;
-                e.window = s.open.front();
-                e.x = x1;
-                e.y = y1;
-                e.primary = true;
-                return e;
-            });
-        };
-        // Made when due: the button is known by then.
-        system.script.push_back([&](FakeSystem& s) {
-            pressAndRelease(button.Right, button.Bottom, button.Right, button.Bottom);
-            pressAndRelease(button.Left - 1, button.Top - 1, button.Left - 1, button.Top - 1);
-            pressAndRelease(button.Right - 1, button.Bottom - 1, button.Left, button.Top);
-            PopupEvent e;
-            e.kind = Kind::Exposed;
-            e.window = s.open.front();
-            return e;
-        });
+        system.pointer(Kind::Pressed, 0, b.Bottom, b.Right); // just outside: nothing
+        system.pointer(Kind::Released, 0, b.Bottom, b.Right);
+        system.pointer(Kind::Pressed, 0, b.Top - 1, b.Left - 1);
+        system.pointer(Kind::Released, 0, b.Top - 1, b.Left - 1);
+        system.pointer(Kind::Pressed, 0, b.Bottom - 1, b.Right - 1); // inside corners: Yes
+        system.pointer(Kind::Released, 0, b.Top, b.Left);
         EXPECT_EQ(runMessageBox(system, nullptr, "Hello", "", MB_YESNO, percent), IDYES) << percent;
         EXPECT_FALSE(system.ranOut) << percent;
-        if (percent == 100) design = button;
-        const auto at = [percent](int d) { return editorart::scaled(d, percent); };
-        EXPECT_EQ(button,
-                  (TRect{at(design.Left), at(design.Top), at(design.Right), at(design.Bottom)}))
-            << percent;
     }
 }
