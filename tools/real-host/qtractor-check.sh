@@ -37,7 +37,7 @@ if [ ! -f "$plugin" ] || [ ! -x "$snapshot" ]; then
 fi
 [ -n "$shot_out" ] && shot_out=$(realpath -m "$shot_out")
 # Qt scales Qtractor's own widgets by Xft.dpi / 96: a point of its window at 96 dpi.
-qt() { echo $(($1 * ${QTRACTOR_CHECK_DPI:-96} / 96)); }
+qt() { echo $((($1 * ${QTRACTOR_CHECK_DPI:-96} + 48) / 96)); }
 if [ -z "${QTRACTOR_CHECK_INNER:-}" ]; then
     # The screen grows with Qtractor, so that the layout is the one at 96 dpi, scaled.
     QTRACTOR_CHECK_INNER=1 timeout -k 5 110 xvfb-run -a \
