@@ -225,6 +225,7 @@ TPluginEditorWindow::TPluginEditorWindow(TComponent* owner, AParameterMirror& mi
     SetCaption("Tarvo");
     SetBorderStyle(runtime::TFormBorderStyle::bsNone);
     SetBounds(0, 0, ClientWidthAt(scale_), ClientHeightAt(scale_));
+    SetPixelPercent(scale_);
     SetColor(kAqua);
     // Built whole: assigning the literal trips a false -Wrestrict of GCC 12 (MinGW i686).
     runtime::TFont font{.Name = std::string("MS Sans Serif")};

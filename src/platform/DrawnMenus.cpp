@@ -9,7 +9,25 @@ namespace {
 constexpr std::uint32_t kFace = 0xF0F0F0, kText = 0x000000, kSelected = 0x3366CC,
                         kSelectedText = 0xFFFFFF, kDisabled = 0x808080, kBorder = 0x606060,
                         kButtonFace = 0xE8E8E8, kButtonPressed = 0xD0D0D0;
-constexpr int kItemHeight = 20, kSeparatorHeight = 7, kMarkWidth = 18, kArrowWidth = 16;
+// Design pixels.
+constexpr int kItemHeight = 20, kSeparatorHeight = 7, kMarkWidth = 18, kArrowWidth = 16, kFrame = 1,
+              kPadding = 2, kMenuMinWidth = 80, kTextRoom = 12, kSubOverlap = 2;
+constexpr int kBoxMinWidth = 200, kBoxMargin = 20, kBoxRoom = 70, kButtonWidth = 80,
+              kButtonHeight = 24, kButtonMargin = 12;
+
+// The density of one menu or box: design pixels to screen pixels, edges rounded as the editor's
+// pictures round theirs (ArtScale's rule; the platform cannot see the editor's header).
+class Density {
+public:
+    explicit Density(int percent) : percent_(percent >= 1 ? percent : 100) {}
+    int operator()(int design) const {
+        const long long n = static_cast<long long>(design) * percent_ + 50;
+        return static_cast<int>(n >= 0 ? n / 100 : -((-n + 99) / 100));
+    }
+
+private:
+    int percent_;
+};
 
 // The colours above are 0xRRGGBB; surfaces take framework colours (0x00BBGGRR).
 std::uint32_t rgb(std::uint32_t value) {
@@ -31,20 +49,21 @@ bool selectable(const MenuEntry& e) {
 }
 
 struct MenuLevel {
+    explicit MenuLevel(Density d) : px(d) {}
+
+    Density px;
     const std::vector<MenuEntry>* entries = nullptr;
     std::unique_ptr<PopupWindow> popup;
     TRect rect; ///< on the screen
     int selected = -1;
-    std::vector<int> tops; ///< each entry's top
+    std::vector<int> rows; ///< each entry's top in design pixels, then the last one's bottom
 
     bool contains(int x, int y) const { return rect.Contains(x, y); }
 
     int entryAt(int rootY) const {
         const int y = rootY - rect.Top;
-        for (std::size_t i = 0; i < entries->size(); ++i) {
-            const int h = (*entries)[i].separator ? kSeparatorHeight : kItemHeight;
-            if (y >= tops[i] && y < tops[i] + h) return static_cast<int>(i);
-        }
+        for (std::size_t i = 0; i < entries->size(); ++i)
+            if (y >= px(rows[i]) && y < px(rows[i + 1])) return static_cast<int>(i);
         return -1;
     }
 
@@ -64,39 +83,55 @@ struct MenuLevel {
     }
 };
 
-void drawMark(PixelSurface* s, const MenuEntry& e, int top, std::uint32_t colour) {
-    const int cx = kMarkWidth / 2 + 1, cy = top + kItemHeight / 2;
+// A frame `thickness` wide inside [0, w) x [0, h).
+void drawFrame(PixelSurface* s, int w, int h, int thickness, std::uint32_t colour) {
+    surfaceFillRect(s, 0, 0, w, thickness, colour);
+    surfaceFillRect(s, 0, h - thickness, w, h, colour);
+    surfaceFillRect(s, 0, 0, thickness, h, colour);
+    surfaceFillRect(s, w - thickness, 0, w, h, colour);
+}
+
+// The check or radio mark of an item whose top is `row` (design pixels).
+void drawMark(PixelSurface* s, const MenuEntry& e, Density px, int row, std::uint32_t colour) {
+    const int cx = kMarkWidth / 2 + 1, cy = row + kItemHeight / 2;
     if (e.radio) {
-        surfaceFillRect(s, cx - 3, cy - 2, cx + 3, cy + 3, colour);
-        surfaceFillRect(s, cx - 2, cy - 3, cx + 2, cy + 4, colour);
+        surfaceFillRect(s, px(cx - 3), px(cy - 2), px(cx + 3), px(cy + 3), colour);
+        surfaceFillRect(s, px(cx - 2), px(cy - 3), px(cx + 2), px(cy + 4), colour);
         return;
     }
-    for (int k = 0; k < 3; ++k) {
-        surfaceLine(s, cx - 4, cy - 1 + k, cx - 1, cy + 2 + k, colour);
-        surfaceLine(s, cx - 1, cy + 2 + k, cx + 5, cy - 4 + k, colour);
+    // Two strokes three design pixels thick, stacked one screen pixel at a time.
+    const int thickness = px(cy + 2) - px(cy - 1);
+    for (int k = 0; k < thickness; ++k) {
+        surfaceLine(s, px(cx - 4), px(cy - 1) + k, px(cx - 1), px(cy + 2) + k, colour);
+        surfaceLine(s, px(cx - 1), px(cy + 2) + k, px(cx + 5), px(cy - 4) + k, colour);
     }
+}
+
+// The sub-menu arrow: columns shrinking by a screen pixel at each end, from the right edge.
+void drawArrow(PixelSurface* s, Density px, int width, int row, std::uint32_t colour) {
+    const int x = width - px(kArrowWidth / 2 + 4), cy = row + kItemHeight / 2;
+    for (int k = 0; px(cy - 3) + k < px(cy + 4) - k; ++k)
+        surfaceFillRect(s, x + k, px(cy - 3) + k, x + k + 1, px(cy + 4) - k, colour);
 }
 
 void drawItem(PopupSystem& system, MenuLevel& level, std::size_t i, int width) {
     PixelSurface* s = level.popup->surface();
+    const Density px = level.px;
     const MenuEntry& e = (*level.entries)[i];
-    const int top = level.tops[i];
+    const int row = level.rows[i], top = px(row), bottom = px(level.rows[i + 1]);
     if (e.separator) {
-        surfaceLine(s, 3, top + 3, width - 3, top + 3, rgb(kBorder));
+        surfaceFillRect(s, px(3), px(row + 3), width - px(3), px(row + 4), rgb(kBorder));
         return;
     }
     const bool selected = static_cast<int>(i) == level.selected;
     const std::uint32_t text = !e.enabled ? kDisabled : selected ? kSelectedText : kText;
-    surfaceFillRect(s, 1, top, width - 1, top + kItemHeight, rgb(selected ? kSelected : kFace));
+    surfaceFillRect(s, px(kFrame), top, width - px(kFrame), bottom,
+                    rgb(selected ? kSelected : kFace));
     int tw = 0, th = 0;
     system.textExtent(e.caption, tw, th);
-    level.popup->drawText(kMarkWidth + 2, top + (kItemHeight - th) / 2, e.caption, text);
-    if (e.checked) drawMark(s, e, top, rgb(text));
-    if (!e.items.empty()) {
-        const int ax = width - kArrowWidth / 2 - 2, ay = top + kItemHeight / 2;
-        for (int k = 0; k < 4; ++k)
-            surfaceLine(s, ax - 2 + k, ay - 3 + k, ax - 2 + k, ay + 4 - k, rgb(text));
-    }
+    level.popup->drawText(px(kMarkWidth + 2), top + (bottom - top - th) / 2, e.caption, text);
+    if (e.checked) drawMark(s, e, px, row, rgb(text));
+    if (!e.items.empty()) drawArrow(s, px, width, row, rgb(text));
 }
 
 void drawLevel(PopupSystem& system, MenuLevel& level) {
@@ -104,10 +139,7 @@ void drawLevel(PopupSystem& system, MenuLevel& level) {
     level.popup->clearTexts();
     const int w = level.rect.Right - level.rect.Left, h = level.rect.Bottom - level.rect.Top;
     surfaceFillRect(s, 0, 0, w, h, rgb(kFace));
-    surfaceLine(s, 0, 0, w - 1, 0, rgb(kBorder));
-    surfaceLine(s, w - 1, 0, w - 1, h - 1, rgb(kBorder));
-    surfaceLine(s, w - 1, h - 1, 0, h - 1, rgb(kBorder));
-    surfaceLine(s, 0, h - 1, 0, 0, rgb(kBorder));
+    drawFrame(s, w, h, level.px(kFrame), rgb(kBorder));
     for (std::size_t i = 0; i < level.entries->size(); ++i)
         drawItem(system, level, i, w);
     level.popup->present();
@@ -116,24 +148,25 @@ void drawLevel(PopupSystem& system, MenuLevel& level) {
 // The open levels of one menu, the first level first.
 class MenuStack {
 public:
-    explicit MenuStack(PopupSystem& system) : system_(system) {}
+    MenuStack(PopupSystem& system, Density px) : system_(system), px_(px) {}
 
     bool open(const std::vector<MenuEntry>& entries, int x, int y) {
-        auto level = std::make_unique<MenuLevel>();
+        auto level = std::make_unique<MenuLevel>(px_);
         level->entries = &entries;
-        int width = 80, height = 2;
+        int width = px_(kMenuMinWidth), row = kPadding;
         for (const MenuEntry& e : entries) {
-            level->tops.push_back(height);
+            level->rows.push_back(row);
             if (e.separator) {
-                height += kSeparatorHeight;
+                row += kSeparatorHeight;
                 continue;
             }
             int tw = 0, th = 0;
             system_.textExtent(e.caption, tw, th);
-            width = std::max(width, kMarkWidth + tw + kArrowWidth + 12);
-            height += kItemHeight;
+            width = std::max(width, tw + px_(kMarkWidth + kArrowWidth + kTextRoom));
+            row += kItemHeight;
         }
-        height += 2;
+        level->rows.push_back(row);
+        const int height = px_(row + kPadding);
         // Kept on the screen.
         int sw = 0, sh = 0;
         system_.screenSize(sw, sh);
@@ -158,8 +191,9 @@ public:
         const MenuLevel& level = *levels_[depth];
         const MenuEntry* e = level.selectedEntry();
         if (e == nullptr || e->items.empty() || !e->enabled) return;
-        open(e->items, level.rect.Right - 2,
-             level.rect.Top + level.tops[static_cast<std::size_t>(level.selected)] - 2);
+        open(e->items, level.rect.Right - px_(kSubOverlap),
+             level.rect.Top +
+                 px_(level.rows[static_cast<std::size_t>(level.selected)] - kSubOverlap));
     }
 
     // -1 while open, 0 dismissed, else the chosen id.
@@ -259,14 +293,18 @@ private:
     }
 
     PopupSystem& system_;
+    Density px_;
     std::vector<std::unique_ptr<MenuLevel>> levels_;
 };
 
 } // namespace
 
-int runPopupMenu(PopupSystem& system, int x, int y, const std::vector<MenuEntry>& items) {
+int runPopupMenu(PopupSystem& system, int x, int y, const std::vector<MenuEntry>& items,
+                 int percent) {
     if (items.empty()) return 0;
-    MenuStack menu(system);
+    const Density px(percent);
+    system.setTextSize(px(kTextPixels));
+    MenuStack menu(system, px);
     if (!menu.open(items, x, y)) return 0;
     system.grabInput(menu.top());
     const int chosen = runModal(system, [&menu](const PopupEvent& e) { return menu.handle(e); });
@@ -276,17 +314,20 @@ int runPopupMenu(PopupSystem& system, int x, int y, const std::vector<MenuEntry>
 }
 
 int runMessageBox(PopupSystem& system, WindowHandle owner, const std::string& text,
-                  const std::string& caption, std::uint32_t flags) {
+                  const std::string& caption, std::uint32_t flags, int percent) {
     const std::uint32_t style = flags & 0x0F;
     const int okAnswer = style == MB_YESNO || style == MB_YESNOCANCEL ? IDYES : IDOK;
     const int escapeAnswer = style == MB_OK ? IDOK : style == MB_YESNO ? IDNO : IDCANCEL;
     const std::string button = okAnswer == IDYES ? "Yes" : "OK";
+    const Density px(percent);
+    system.setTextSize(px(kTextPixels));
     int tw = 0, th = 0;
     system.textExtent(text, tw, th);
-    const int width = std::max(200, tw + 40), height = th + 70;
-    const int buttonW = 80, buttonH = 24;
-    const TRect buttonRect{(width - buttonW) / 2, height - buttonH - 12, (width + buttonW) / 2,
-                           height - 12};
+    const int width = std::max(px(kBoxMinWidth), tw + px(2 * kBoxMargin)),
+              height = th + px(kBoxRoom);
+    const int buttonW = px(kButtonWidth), buttonH = px(kButtonHeight);
+    const TRect buttonRect{(width - buttonW) / 2, height - buttonH - px(kButtonMargin),
+                           (width + buttonW) / 2, height - px(kButtonMargin)};
     int sw = 0, sh = 0;
     system.screenSize(sw, sh);
     const int x = (sw - width) / 2, y = (sh - height) / 2;
@@ -297,11 +338,13 @@ int runMessageBox(PopupSystem& system, WindowHandle owner, const std::string& te
         PixelSurface* s = box->surface();
         box->clearTexts();
         surfaceFillRect(s, 0, 0, width, height, rgb(kFace));
-        box->drawText(20, 20, text, kText);
+        box->drawText(px(kBoxMargin), px(kBoxMargin), text, kText);
+        const int frame = px(kFrame);
         surfaceFillRect(s, buttonRect.Left, buttonRect.Top, buttonRect.Right, buttonRect.Bottom,
                         rgb(kBorder));
-        surfaceFillRect(s, buttonRect.Left + 1, buttonRect.Top + 1, buttonRect.Right - 1,
-                        buttonRect.Bottom - 1, rgb(pressed ? kButtonPressed : kButtonFace));
+        surfaceFillRect(s, buttonRect.Left + frame, buttonRect.Top + frame,
+                        buttonRect.Right - frame, buttonRect.Bottom - frame,
+                        rgb(pressed ? kButtonPressed : kButtonFace));
         int bw = 0, bh = 0;
         system.textExtent(button, bw, bh);
         box->drawText((width - bw) / 2, buttonRect.Top + (buttonH - bh) / 2, button, kText);

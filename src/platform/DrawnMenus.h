@@ -3,6 +3,8 @@
 // layout, the pictures, pointer and keyboard navigation and the modal loop are written once here,
 // over a few hooks by which the backend shows a picture in a top-level window and reports the
 // input that reaches it. Windows shows its own menus and boxes; headless records them.
+// Everything is laid out in design pixels (100 %) and drawn at the asking window's density, each
+// edge at floor(x * percent / 100 + 1/2) as the editor's pictures place theirs.
 
 #include "platform/Platform.h"
 
@@ -40,6 +42,9 @@ struct PopupEvent {
 
 enum class PopupKind { Menu, Dialog };
 
+/// The pixel size of menu and box texts at 100 %: 8 pt at 96 dots per inch.
+inline constexpr int kTextPixels = 11;
+
 /// What a backend gives the drawn menus and boxes.
 class PopupSystem {
 public:
@@ -50,6 +55,9 @@ public:
                                                    WindowHandle owner,
                                                    const std::string& caption) = 0;
     virtual void screenSize(int& width, int& height) = 0;
+    /// The pixel size of the texts measured and drawn from now on (kTextPixels at 100 %); told
+    /// before anything is measured.
+    virtual void setTextSize(int pixels) = 0;
     virtual void textExtent(const std::string& text, int& width, int& height) = 0;
     /// Take the pointer and keyboard for a menu whose first level is `top`; null gives them back.
     virtual void grabInput(PopupWindow* top) = 0;
@@ -58,12 +66,14 @@ public:
     virtual bool nextEvent(PopupEvent& event) = 0;
 };
 
-/// Shows a menu at a screen point until the user chooses (the entry's id) or dismisses it (0).
-int runPopupMenu(PopupSystem& system, int x, int y, const std::vector<MenuEntry>& items);
+/// Shows a menu at a screen point, drawn at `percent` (below 1: 100), until the user chooses
+/// (the entry's id) or dismisses it (0).
+int runPopupMenu(PopupSystem& system, int x, int y, const std::vector<MenuEntry>& items,
+                 int percent);
 
-/// Shows a message box (MB_ flags) until answered: the button's id (IDOK, IDYES...); 0 when
-/// the box could not be shown.
+/// Shows a message box (MB_ flags) drawn at `percent` until answered: the button's id (IDOK,
+/// IDYES...); 0 when the box could not be shown.
 int runMessageBox(PopupSystem& system, WindowHandle owner, const std::string& text,
-                  const std::string& caption, std::uint32_t flags);
+                  const std::string& caption, std::uint32_t flags, int percent);
 
 } // namespace platform::detail

@@ -245,12 +245,14 @@ public:
     virtual bool isKeyDown(int virtualKey) = 0;
 
     /// Show a popup menu at a screen point and wait for the user: the chosen entry's id, or 0.
+    /// `percent` is the density of the window that asks (100: the design's size); a backend
+    /// that draws its own menus and boxes draws them at it, the system's follow the system.
     virtual int trackPopupMenu(WindowHandle owner, int x, int y,
-                               const std::vector<MenuEntry>& items) = 0;
+                               const std::vector<MenuEntry>& items, int percent) = 0;
 
     /// A modal message box (MB_ flags): the button pressed (IDOK...), 0 when none was shown.
     virtual int messageBox(WindowHandle owner, const std::string& text, const std::string& caption,
-                           std::uint32_t flags) = 0;
+                           std::uint32_t flags, int percent) = 0;
 
     /// Open a web address or document with the system shell's "open" verb; false if refused.
     virtual bool shellOpen(WindowHandle owner, const std::string& address) = 0;

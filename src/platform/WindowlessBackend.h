@@ -40,8 +40,11 @@ public:
     void setFocus(WindowHandle) override {}
     WindowHandle focusedWindow() override { return nullptr; }
     bool isKeyDown(int) override { return false; }
-    int trackPopupMenu(WindowHandle, int, int, const std::vector<MenuEntry>&) override { return 0; }
-    int messageBox(WindowHandle, const std::string&, const std::string&, std::uint32_t) override {
+    int trackPopupMenu(WindowHandle, int, int, const std::vector<MenuEntry>&, int) override {
+        return 0;
+    }
+    int messageBox(WindowHandle, const std::string&, const std::string&, std::uint32_t,
+                   int) override {
         return 0;
     }
     bool shellOpen(WindowHandle, const std::string&) override { return false; }

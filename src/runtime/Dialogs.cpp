@@ -1,6 +1,7 @@
 #include "runtime/Dialogs.h"
 
 #include "runtime/Controls.h"
+#include "runtime/Forms.h"
 #include "runtime/Shell.h"
 
 namespace runtime {
@@ -15,7 +16,9 @@ platform::WindowHandle ownerWindow(TWinControl* owner) {
 
 int MessageBox(const std::string& text, const std::string& caption, std::uint32_t flags,
                TWinControl* owner) {
-    return platform::backend().messageBox(ownerWindow(owner), text, caption, flags);
+    const TCustomForm* form = owner != nullptr ? owner->ParentForm() : nullptr;
+    return platform::backend().messageBox(ownerWindow(owner), text, caption, flags,
+                                          form != nullptr ? form->PixelPercent() : 100);
 }
 
 bool ShellOpen(const std::string& address, TWinControl* owner) {

@@ -44,6 +44,11 @@ public:
     virtual bool IsShortCut(TMessage& message);
     std::function<void(TMessage& message, bool& handled)> OnShortCut;
 
+    /// The density the form is drawn at, in percent, which its popup menus and message boxes
+    /// follow where the platform draws them; values below 1 count as 100.
+    int PixelPercent() const { return pixelPercent_; }
+    void SetPixelPercent(int value) { pixelPercent_ = value >= 1 ? value : 100; }
+
     /// Fires OnCreate: call once, when the form's components exist (MakeForm does).
     virtual void DoCreate();
     TNotifyEvent OnCreate;
@@ -62,6 +67,7 @@ private:
     TFormBorderStyle borderStyle_ = TFormBorderStyle::bsNone;
     bool keyPreview_ = false;
     TWinControl* activeControl_ = nullptr;
+    int pixelPercent_ = 100;
 };
 
 class TForm : public TCustomForm {

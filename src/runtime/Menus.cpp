@@ -1,6 +1,7 @@
 #include "runtime/Menus.h"
 
 #include "runtime/Controls.h"
+#include "runtime/Forms.h"
 #include "runtime/ScopedFlag.h"
 
 #include <algorithm>
@@ -131,12 +132,14 @@ void TPopupMenu::Popup(int x, int y) {
     const std::vector<platform::MenuEntry> shown = entries(*items_, byId);
     if (shown.empty()) return;
     platform::WindowHandle owner = nullptr;
+    int percent = 100;
     if (auto* control = dynamic_cast<TControl*>(popupComponent_)) {
         TWinControl* window = dynamic_cast<TWinControl*>(control);
         if (window == nullptr) window = control->Parent();
         if (window != nullptr && window->HandleAllocated()) owner = window->Handle();
+        if (const TCustomForm* form = control->ParentForm()) percent = form->PixelPercent();
     }
-    const int chosen = platform::backend().trackPopupMenu(owner, x, y, shown);
+    const int chosen = platform::backend().trackPopupMenu(owner, x, y, shown, percent);
     const auto it = byId.find(chosen);
     if (it != byId.end() && it->second->Count() == 0) it->second->Click();
 }

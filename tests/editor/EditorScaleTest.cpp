@@ -303,3 +303,15 @@ TEST_F(ScaleTest, TheZoomMenuKeepsTheUsersChoiceForEveryInstanceAndRedrawsTheOpe
     EXPECT_EQ(window().Scale(), 150) << "automatic: the host's word again";
     EXPECT_EQ(editorscale::readChoice(choicePath), editorscale::kAutomatic);
 }
+
+TEST_F(ScaleTest, TheMenuAndTheMidiMapBoxAreAskedAtTheWindowsDensity) {
+    for (int percent : {100, 150, 200}) {
+        openAt(percent);
+        menu(*window().EQs, {"MIDI", "Show MIDI Mapping"});
+        ASSERT_FALSE(headless.shownMenus().empty());
+        ASSERT_FALSE(headless.shownMessageBoxes().empty());
+        EXPECT_EQ(headless.shownMenus().back().percent, percent);
+        EXPECT_EQ(headless.shownMessageBoxes().back().percent, percent);
+        close();
+    }
+}

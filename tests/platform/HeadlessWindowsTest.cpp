@@ -203,16 +203,16 @@ TEST_F(HeadlessWindows, MenusAnswerOnlyTheirOwnEnabledItems) {
     items[1].enabled = false;
     items[2].items = {entry("Deep", 4)};
     headless.queueMenuChoice({"More", "Deep"});
-    EXPECT_EQ(headless.trackPopupMenu(outerWindow, 1, 2, items), 4);
+    EXPECT_EQ(headless.trackPopupMenu(outerWindow, 1, 2, items, 100), 4);
     headless.queueMenuChoice({"Off"});
-    EXPECT_EQ(headless.trackPopupMenu(outerWindow, 1, 2, items), 0);
+    EXPECT_EQ(headless.trackPopupMenu(outerWindow, 1, 2, items, 100), 0);
     headless.queueMenuAnswer(3); // a sub-menu is not a choice
-    EXPECT_EQ(headless.trackPopupMenu(outerWindow, 1, 2, items), 0);
+    EXPECT_EQ(headless.trackPopupMenu(outerWindow, 1, 2, items, 100), 0);
     headless.queueMenuAnswer(99);
-    EXPECT_EQ(headless.trackPopupMenu(outerWindow, 1, 2, items), 0);
-    EXPECT_EQ(headless.trackPopupMenu(outerWindow, 1, 2, items), 0); // nothing queued
+    EXPECT_EQ(headless.trackPopupMenu(outerWindow, 1, 2, items, 100), 0);
+    EXPECT_EQ(headless.trackPopupMenu(outerWindow, 1, 2, items, 100), 0); // nothing queued
     headless.setMenuAnswerer([](const ShownMenu& m) { return m.items[0].id; });
-    EXPECT_EQ(headless.trackPopupMenu(outerWindow, 7, 8, items), 1);
+    EXPECT_EQ(headless.trackPopupMenu(outerWindow, 7, 8, items, 100), 1);
     ASSERT_EQ(headless.shownMenus().size(), 6u);
     EXPECT_EQ(headless.shownMenus().back().x, 7);
     EXPECT_EQ(headless.shownMenus().back().items[2].items[0].caption, "Deep");

@@ -319,6 +319,31 @@ TEST_F(Controls, MessageBoxesAndShellRequestsGoThroughThePlatform) {
               (std::vector<std::string>{"https://example.org/", "https://example.org/other"}));
 }
 
+TEST_F(Controls, MenusAndBoxesAreAskedAtTheDensityOfTheirControlsForm) {
+    auto* menu = TComponent::Create<TPopupMenu>(form.get());
+    auto* item = TComponent::Create<TMenuItem>(form.get());
+    item->SetCaption("Item");
+    menu->Items()->Add(item);
+    a->SetPopupMenu(menu);
+    form->SetPixelPercent(150);
+    headless.click(MouseButton::Right, sx(20), sy(20)); // windowless A: its form's density
+    MessageBox("Text", "", MB_OK, form.get());
+    form->SetPixelPercent(0); // no density: the design's
+    headless.click(MouseButton::Right, sx(20), sy(20));
+    MessageBox("Text", "", MB_OK, form.get());
+    form->SetPixelPercent(200);
+    menu->SetPopupComponent(nullptr);
+    menu->Popup(0, 0); // nobody's: the design's
+    MessageBox("Text", "", MB_OK);
+    std::vector<int> menus, boxes;
+    for (const auto& m : headless.shownMenus())
+        menus.push_back(m.percent);
+    for (const auto& b : headless.shownMessageBoxes())
+        boxes.push_back(b.percent);
+    EXPECT_EQ(menus, (std::vector<int>{150, 100, 100}));
+    EXPECT_EQ(boxes, (std::vector<int>{150, 100, 100}));
+}
+
 TEST_F(Controls, ErrorsInHandlersStopAtTheApplication) {
     std::vector<std::string> caught;
     Application().OnException = [&](const std::exception& e) { caught.push_back(e.what()); };

@@ -349,7 +349,7 @@ TEST_F(Win32Windows, TheMessageBoxShowsOneOkButtonAndNoIcon) {
     TestForm t(parent);
     inspection = {};
     SetTimer(nullptr, 0, 50, answerMessageBox);
-    EXPECT_EQ(backend().messageBox(t.formWindow(), "Some text", "Box caption", MB_OK), IDOK);
+    EXPECT_EQ(backend().messageBox(t.formWindow(), "Some text", "Box caption", MB_OK, 100), IDOK);
     EXPECT_TRUE(inspection.found);
     EXPECT_EQ(inspection.buttons, 1);
     EXPECT_EQ(inspection.icons, 0);

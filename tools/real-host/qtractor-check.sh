@@ -2,8 +2,11 @@
 # The editor inside a real host. Qtractor, on a virtual X server and with a JACK server of its
 # own (dummy driver), opens a session holding the built plug-in on one track; the script opens
 # the editor from the track's plug-in list, compares the editor's window on the screen with the
-# headless composition pixel for pixel, clicks the listen button and checks that Qtractor took
-# the change, then quits Qtractor with the editor still open.
+# headless composition pixel for pixel, clicks the listen button and drags the low band's figure,
+# checks that Qtractor took both changes, then quits Qtractor with the editor still open.
+# QTRACTOR_CHECK_DPI=N: the X server says Xft.dpi N (the root window's RESOURCE_MANAGER, as xrdb
+# sets it) before Qtractor starts; the editor must open at the density it takes from that (N / 96,
+# at or below one it has: 200 % at 192) and equal the composition at that density.
 # Usage: qtractor-check.sh [build folder] [screenshot.png]   (default build/linux)
 # Nothing of the user's is touched: HOME, the configuration and the JACK server are temporary.
 set -u
@@ -19,6 +22,10 @@ for tool in qtractor jackd jack_wait xvfb-run xdotool xwd xwininfo c++; do
         exit 0
     fi
 done
+if [ -n "${QTRACTOR_CHECK_DPI:-}" ] && ! command -v xprop >/dev/null; then
+    echo "qtractor-check: SKIPPED, xprop is not installed (apt-get install x11-utils)"
+    exit 0
+fi
 if [ ! -x /usr/bin/convert ] || [ ! -x /usr/bin/compare ]; then
     echo "qtractor-check: SKIPPED, needs ImageMagick's convert and compare in /usr/bin"
     exit 0
@@ -29,9 +36,13 @@ if [ ! -f "$plugin" ] || [ ! -x "$snapshot" ]; then
     exit 1
 fi
 [ -n "$shot_out" ] && shot_out=$(realpath -m "$shot_out")
+# Qt scales Qtractor's own widgets by Xft.dpi / 96: a point of its window at 96 dpi.
+qt() { echo $((($1 * ${QTRACTOR_CHECK_DPI:-96} + 48) / 96)); }
 if [ -z "${QTRACTOR_CHECK_INNER:-}" ]; then
-    QTRACTOR_CHECK_INNER=1 timeout -k 5 110 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash \
-        "$0" "$(realpath "$build")" "$shot_out"
+    # The screen grows with Qtractor, so that the layout is the one at 96 dpi, scaled.
+    QTRACTOR_CHECK_INNER=1 timeout -k 5 110 xvfb-run -a \
+        -s "-screen 0 $(qt 1280)x$(qt 1024)x24 -noreset" \
+        bash "$0" "$(realpath "$build")" "$shot_out"
     exit $?
 fi
 
@@ -79,10 +90,36 @@ unset LADSPA_PATH LV2_PATH DSSI_PATH VST_PATH VST2_PATH VST3_PATH CLAP_PATH
 cp "$plugin" "$work/vst/"
 export LXVST_PATH=$work/vst
 
-# The pictures the editor must show, composed headlessly.
-"$snapshot" --out "$work/expected.png" >/dev/null || give_up "wadling-snapshot failed"
-"$snapshot" --listen --out "$work/expected-listen.png" >/dev/null ||
+# The density the editor must take from the server's Xft.dpi, and its size there.
+percent=100
+scale=()
+if [ -n "${QTRACTOR_CHECK_DPI:-}" ]; then
+    xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER \
+        "$(printf 'Xft.dpi:\t%s\n' "$QTRACTOR_CHECK_DPI")" || give_up "xprop could not set Xft.dpi"
+    for p in 150 200; do [ $((QTRACTOR_CHECK_DPI * 100 / 96)) -ge $p ] && percent=$p; done
+    scale=(--scale "$percent")
+    echo "Xft.dpi $QTRACTOR_CHECK_DPI: the editor at $percent %"
+fi
+width=$(((490 * percent + 50) / 100)) height=$(((322 * percent + 50) / 100))
+size=${width}x$height
+# Qtractor sizes its editor window to the editor's rectangle in Qt's pixels, which Qt scales:
+# above 96 dpi the editor sits at (0, 0) of a larger window.
+frame_size=$(qt $width)x$(qt $height)
+
+# The pictures the editor must show, composed headlessly, where the listen button and the low
+# band's figure are, and the value that 40 design pixels up give the band.
+drag_dy=$((-40 * percent / 100))
+"$snapshot" "${scale[@]}" --locate listen --locate lo --out "$work/expected.png" \
+    >"$work/snapshot.txt" || give_up "wadling-snapshot failed"
+"$snapshot" "${scale[@]}" --listen --out "$work/expected-listen.png" >/dev/null ||
     give_up "wadling-snapshot --listen failed"
+"$snapshot" "${scale[@]}" --listen --drag lo:$drag_dy --out "$work/expected-drag.png" \
+    >"$work/snapshot-drag.txt" || give_up "wadling-snapshot --drag failed"
+at() { awk -v n="$1" '$1 == "at" && $2 == n { print $3, $4 }' "$work/snapshot.txt"; }
+read -r LX LY < <(at listen)
+read -r FX FY < <(at lo)
+dragged=$(awk '$1 == "automate" && $3 == "EQLo" { v = $4 } END { print v }' \
+    "$work/snapshot-drag.txt")
 
 # Qtractor does not start without the ALSA sequencer; where there is none to open, a stand-in
 # is preloaded.
@@ -152,14 +189,15 @@ sleep 1
 
 # The editor opens with a double click on the plug-in's entry in the track's plug-in list (the
 # bus column of the first track; Qtractor keeps no "editor open" state in its sessions).
-find_editor() { # the editor's own window: an unnamed 490 x 322 child at (0, 0)
-    xwininfo -root -tree | awk '/\(has no name\)/ && / 490x322\+0\+0 / { print $1; exit }'
+find_editor() { # the editor's own window: an unnamed child of the editor's size at (0, 0)
+    xwininfo -root -tree |
+        awk -v at=" ${size}+0+0 " '/\(has no name\)/ && index($0, at) { print $1; exit }'
 }
 editor=""
 clicked=$(now_ms)
 for attempt in 1 2 3; do
     clicked=$(now_ms)
-    xdotool mousemove $((MX + 185)) $((MY + 180)) click --repeat 2 --delay 80 1
+    xdotool mousemove $((MX + $(qt 185))) $((MY + $(qt 180))) click --repeat 2 --delay 80 1
     for _ in $(seq 100); do
         editor=$(find_editor)
         [ -n "$editor" ] && break
@@ -175,15 +213,18 @@ fi
 shown=$(now_ms)
 echo "TIME double click to the editor's window: $((shown - clicked)) ms"
 
-# Size and place: Qtractor's window holds exactly the editor, ours sits at its (0, 0).
+# Size and place: Qtractor's window holds exactly the editor (at 96 dpi), ours sits at its (0, 0).
 # Qtractor may name its window a little after our child appears: give it up to 5 s.
 for _ in $(seq 50); do
     frame=$(xwininfo -root -tree | awk '/"WadlingCompressor - Track 1 — Qtractor"/ { print $0; exit }')
-    echo "$frame" | grep -q ' 490x322+' && break
+    echo "$frame" | grep -q " ${frame_size}+" && break
     sleep 0.1
 done
-if echo "$frame" | grep -q ' 490x322+'; then
-    pass "Qtractor's editor window is 490 x 322 (no margin around the editor)"
+if [ "$frame_size" != "$size" ] && echo "$frame" | grep -q " ${frame_size}+"; then
+    pass "Qtractor's editor window is ${frame_size/x/ x }: the editor's ${size/x/ x } in Qt's" \
+        "pixels, scaled by Qt"
+elif echo "$frame" | grep -q " ${size}+"; then
+    pass "Qtractor's editor window is ${size/x/ x } (no margin around the editor)"
 else
     fail "Qtractor's editor window: ${frame:-none named after the plug-in and track}"
     xwininfo -root -tree | grep -i qtractor > "$work/windows.txt" || true
@@ -215,10 +256,10 @@ xwd -root -silent | /usr/bin/convert xwd:- -crop "${SW}x${SH}+${MX}+${MY}" +repa
     -define png:compression-level=9 "$work/qtractor.png"
 [ -n "$shot_out" ] && cp "$work/qtractor.png" "$shot_out"
 
-# Input: one click on the listen button reaches the editor, and Qtractor hears of the change.
+# Input: a click on the listen button reaches the editor, and Qtractor hears of the change.
 title() { xwininfo -id "$main" | sed -n 's/^xwininfo: Window id: [^ ]* //p'; }
 before=$(title)
-xdotool mousemove $((EX + 151)) $((EY + 253)) click 1
+xdotool mousemove $((EX + LX)) $((EY + LY)) click 1
 if diff=$(same_picture "$work/expected-listen.png" listen); then
     pass "after a click on listen the editor equals the composition with listen down"
 else
@@ -236,8 +277,23 @@ if [[ "$before" != *"[modified]"* && "$after" == *"[modified]"* ]]; then
 else
     fail "Qtractor's title before the click: $before, after: $after"
 fi
+# The low band's figure dragged 40 design pixels up in four moves: the value follows the pointer.
+xdotool mousemove $((EX + FX)) $((EY + FY)) mousedown 1
+sleep 0.2
+step=$((drag_dy / 4))
+for moved in $step $((2 * step)) $((3 * step)) $drag_dy; do
+    xdotool mousemove $((EX + FX)) $((EY + FY + moved))
+    sleep 0.15
+done
+xdotool mouseup 1
+if diff=$(same_picture "$work/expected-drag.png" drag); then
+    pass "after a drag of the low band the editor equals the composition of the same drag"
+else
+    fail "after a drag of the low band the editor differs from the composition in $diff pixels"
+fi
+
 # Save (a click on the empty track area gives the main window the keyboard) and read it back.
-xdotool mousemove $((MX + 300)) $((MY + 480)) click 1
+xdotool mousemove $((MX + $(qt 300))) $((MY + $(qt 480))) click 1
 sleep 0.3
 xdotool key ctrl+s
 saved=""
@@ -251,9 +307,17 @@ if [[ "$saved" == *">1<" ]]; then
 else
     fail "the saved session holds: ${saved:-no EQListen value}"
 fi
+# Qtractor writes six significant digits.
+saved=$(grep -o '<param [^>]*"EQLo"[^>]*>[^<]*<' "$session" | sed 's/.*>\([^<]*\)</\1/')
+if [ -n "$dragged" ] && [ -n "$saved" ] &&
+    awk -v a="$saved" -v b="$dragged" 'BEGIN { d = a - b; exit !(d < 5e-6 && d > -5e-6) }'; then
+    pass "the session Qtractor saved holds EQLo = $saved, the dragged value ($dragged)"
+else
+    fail "the saved session holds EQLo = ${saved:-nothing}, the drag gives ${dragged:-nothing}"
+fi
 
 # Quit through File > Exit with the editor open: Qtractor closes the editor and the plug-in.
-xdotool mousemove $((MX + 20)) $((MY + 8)) click 1
+xdotool mousemove $((MX + $(qt 20))) $((MY + $(qt 8))) click 1
 sleep 0.7
 xdotool key Up Return
 for _ in $(seq 200); do

@@ -79,13 +79,13 @@ public:
             items[3] = {"MIDI", 0, false, true, false, false, {}};
             items[3].items = {{"Learn", 21, false, true, false, false, {}},
                               {"Forget", 22, false, true, false, false, {}}};
-            const int chosen = b.trackPopupMenu(window, sx, sy, items);
+            const int chosen = b.trackPopupMenu(window, sx, sy, items, 100);
             std::printf("MENU %d\n", chosen);
             std::fflush(stdout);
             break;
         }
         case WM_MBUTTONUP: {
-            const int answer = b.messageBox(window, "Preset saved.", "x11-check", MB_OKCANCEL);
+            const int answer = b.messageBox(window, "Preset saved.", "x11-check", MB_OKCANCEL, 100);
             const bool opened = b.shellOpen(window, "https://example.org/a b?c=1&d");
             const bool refused = !b.shellOpen(window, "--help");
             std::printf("BOX %d OPEN %d REFUSED %d\n", answer, opened ? 1 : 0, refused ? 1 : 0);

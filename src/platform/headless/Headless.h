@@ -34,12 +34,14 @@ struct ShownMenu {
     WindowHandle owner = nullptr;
     int x = 0, y = 0; ///< screen position asked for
     std::vector<MenuEntry> items;
+    int percent = 100; ///< the density asked for
 };
 
 struct ShownMessageBox {
     WindowHandle owner = nullptr;
     std::string text, caption;
     std::uint32_t flags = 0;
+    int percent = 100; ///< the density asked for
 };
 
 class HeadlessBackend : public detail::WindowManager {
@@ -59,10 +61,10 @@ public:
     void setCursorPos(int x, int y) override;
     int showCursor(bool show) override;
     void setCursorShape(int cursor) override { cursorShape_ = cursor; }
-    int trackPopupMenu(WindowHandle owner, int x, int y,
-                       const std::vector<MenuEntry>& items) override;
+    int trackPopupMenu(WindowHandle owner, int x, int y, const std::vector<MenuEntry>& items,
+                       int percent) override;
     int messageBox(WindowHandle owner, const std::string& text, const std::string& caption,
-                   std::uint32_t flags) override;
+                   std::uint32_t flags, int percent) override;
     bool shellOpen(WindowHandle owner, const std::string& address) override;
 
     // ---- Time.

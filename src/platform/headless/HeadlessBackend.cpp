@@ -159,8 +159,8 @@ int HeadlessBackend::showCursor(bool show) {
 }
 
 int HeadlessBackend::trackPopupMenu(WindowHandle owner, int x, int y,
-                                    const std::vector<MenuEntry>& items) {
-    menus_.push_back({owner, x, y, items});
+                                    const std::vector<MenuEntry>& items, int percent) {
+    menus_.push_back({owner, x, y, items, percent});
     const ShownMenu& shown = menus_.back();
     int id = 0;
     if (!impl_->menuAnswers.empty()) {
@@ -179,8 +179,8 @@ int HeadlessBackend::trackPopupMenu(WindowHandle owner, int x, int y,
 }
 
 int HeadlessBackend::messageBox(WindowHandle owner, const std::string& text,
-                                const std::string& caption, std::uint32_t flags) {
-    boxes_.push_back({owner, text, caption, flags});
+                                const std::string& caption, std::uint32_t flags, int percent) {
+    boxes_.push_back({owner, text, caption, flags, percent});
     if (boxAnswers_.empty()) return IDOK;
     const int answer = boxAnswers_.front();
     boxAnswers_.pop_front();

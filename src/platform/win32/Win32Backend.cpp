@@ -578,8 +578,12 @@ public:
         return (GetKeyState(virtualKey) & 0x8000) != 0;
     }
 
-    int trackPopupMenu(WindowHandle owner, int x, int y,
-                       const std::vector<MenuEntry>& items) override {
+    // The system's menus and boxes take their size from the system's metrics at the DPI of the
+    // host's awareness (drawn at the monitor's DPI when the host is aware, stretched with the
+    // host's windows when not), as the editor's automatic scale does; the Zoom choice does not
+    // reach them.
+    int trackPopupMenu(WindowHandle owner, int x, int y, const std::vector<MenuEntry>& items,
+                       int) override {
         HWND hwnd = ours(owner);
         if (hwnd == nullptr || items.empty()) return 0;
         HMENU menu = detail::buildPopupMenu(items);
@@ -591,7 +595,7 @@ public:
     }
 
     int messageBox(WindowHandle owner, const std::string& text, const std::string& caption,
-                   std::uint32_t flags) override {
+                   std::uint32_t flags, int) override {
         return MessageBoxW(ours(owner), widen(text).c_str(), widen(caption).c_str(), flags);
     }
 

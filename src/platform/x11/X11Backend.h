@@ -35,10 +35,10 @@ public:
     void setCursorPos(int x, int y) override;
     int showCursor(bool show) override;
     void setCursorShape(int cursor) override { cursorShape_ = cursor; }
-    int trackPopupMenu(WindowHandle owner, int x, int y,
-                       const std::vector<MenuEntry>& items) override;
+    int trackPopupMenu(WindowHandle owner, int x, int y, const std::vector<MenuEntry>& items,
+                       int percent) override;
     int messageBox(WindowHandle owner, const std::string& text, const std::string& caption,
-                   std::uint32_t flags) override;
+                   std::uint32_t flags, int percent) override;
     bool shellOpen(WindowHandle owner, const std::string& address) override;
     double displayScale(void* parent) override;
 

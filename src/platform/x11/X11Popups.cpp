@@ -14,16 +14,17 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace platform::x11 {
 
 namespace {
 
 // The built-in font, where the system has none.
-SurfaceFont builtInFont(std::uint32_t colour) {
+SurfaceFont builtInFont(int pixels, std::uint32_t colour) {
     SurfaceFont font;
     font.name = "Sans";
-    font.height = 11;
+    font.height = pixels;
     font.colour = colour;
     return font;
 }
@@ -31,10 +32,12 @@ SurfaceFont builtInFont(std::uint32_t colour) {
 // The system font of menus and boxes while one is open (null: the built-in font).
 class UiFont {
 public:
-    UiFont(Display* display, int screen) : display_(display) {
+    UiFont(Display* display, int screen, int pixels) : display_(display), pixels_(pixels) {
 #if defined(WADLING_HAVE_XFT)
-        // 8 pt at 96 dots per inch; fontconfig picks the nearest sans-serif face it has.
-        font_ = XftFontOpenName(display, screen, "sans-serif:pixelsize=11:antialias=true");
+        // fontconfig picks the nearest sans-serif face it has.
+        const std::string pattern =
+            "sans-serif:pixelsize=" + std::to_string(pixels) + ":antialias=true";
+        font_ = XftFontOpenName(display, screen, pattern.c_str());
 #else
         (void)screen;
 #endif
@@ -66,7 +69,7 @@ public:
             return;
         }
 #endif
-        surfaceTextExtent(nullptr, text, builtInFont(0), width, height);
+        surfaceTextExtent(nullptr, text, builtInFont(pixels_, 0), width, height);
     }
 
     struct Text {
@@ -101,8 +104,13 @@ public:
 #endif
     }
 
+    int pixels() const {
+        return pixels_;
+    }
+
 private:
     Display* display_;
+    int pixels_;
 #if defined(WADLING_HAVE_XFT)
     XftFont* font_ = nullptr;
 #endif
@@ -115,7 +123,7 @@ class X11PopupSystem final : public detail::PopupSystem {
 public:
     X11PopupSystem(X11Backend& backend, Display* display)
         : backend_(backend), display_(display),
-          font_(std::make_unique<UiFont>(display, backend.screen())) {}
+          font_(std::make_unique<UiFont>(display, backend.screen(), detail::kTextPixels)) {}
     ~X11PopupSystem() override {
         font_.reset(); // before the connection may close
         backend_.releaseDisplay();
@@ -127,6 +135,10 @@ public:
     void screenSize(int& width, int& height) override {
         width = DisplayWidth(display_, backend_.screen());
         height = DisplayHeight(display_, backend_.screen());
+    }
+    void setTextSize(int pixels) override {
+        if (pixels != font_->pixels())
+            font_ = std::make_unique<UiFont>(display_, backend_.screen(), pixels);
     }
     void textExtent(const std::string& text, int& width, int& height) override {
         font_->extent(text, width, height);
@@ -172,7 +184,7 @@ public:
         if (system_.font().present())
             texts_.push_back({x, y, text, colour});
         else
-            surfaceText(surface_, x, y, text, builtInFont(colour));
+            surfaceText(surface_, x, y, text, builtInFont(system_.font().pixels(), colour));
     }
     void clearTexts() override { texts_.clear(); }
     void present() override;
@@ -363,20 +375,21 @@ bool X11PopupSystem::nextEvent(detail::PopupEvent& out) {
 
 } // namespace
 
-int X11Backend::trackPopupMenu(WindowHandle, int x, int y, const std::vector<MenuEntry>& items) {
+int X11Backend::trackPopupMenu(WindowHandle, int x, int y, const std::vector<MenuEntry>& items,
+                               int percent) {
     if (items.empty()) return 0;
     Display* display = ensureDisplay();
     if (display == nullptr) return 0;
     X11PopupSystem system(*this, display);
-    return detail::runPopupMenu(system, x, y, items);
+    return detail::runPopupMenu(system, x, y, items, percent);
 }
 
 int X11Backend::messageBox(WindowHandle owner, const std::string& text, const std::string& caption,
-                           std::uint32_t flags) {
+                           std::uint32_t flags, int percent) {
     Display* display = ensureDisplay();
     if (display == nullptr) return 0;
     X11PopupSystem system(*this, display);
-    return detail::runMessageBox(system, owner, text, caption, flags);
+    return detail::runMessageBox(system, owner, text, caption, flags, percent);
 }
 
 } // namespace platform::x11
