@@ -1,6 +1,7 @@
 #include "platform/DrawnMenus.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace platform::detail {
 
@@ -321,8 +322,24 @@ int runMessageBox(PopupSystem& system, WindowHandle owner, const std::string& te
     const std::string button = okAnswer == IDYES ? "Yes" : "OK";
     const Density px(percent);
     system.setTextSize(px(kTextPixels));
-    int tw = 0, th = 0;
-    system.textExtent(text, tw, th);
+    // Line by line, as the system's own boxes show a text with line breaks (CR LF or LF).
+    std::vector<std::string> lines;
+    for (std::size_t from = 0;;) {
+        const std::size_t end = text.find('\n', from);
+        std::string line = text.substr(from, end == std::string::npos ? end : end - from);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        if (end == std::string::npos) break;
+        from = end + 1;
+    }
+    int tw = 0, lineHeight = 0;
+    for (const std::string& line : lines) {
+        int w = 0, h = 0;
+        system.textExtent(line, w, h);
+        tw = std::max(tw, w);
+        lineHeight = std::max(lineHeight, h);
+    }
+    const int th = lineHeight * static_cast<int>(lines.size());
     const int width = std::max(px(kBoxMinWidth), tw + px(2 * kBoxMargin)),
               height = th + px(kBoxRoom);
     const int buttonW = px(kButtonWidth), buttonH = px(kButtonHeight);
@@ -338,7 +355,9 @@ int runMessageBox(PopupSystem& system, WindowHandle owner, const std::string& te
         PixelSurface* s = box->surface();
         box->clearTexts();
         surfaceFillRect(s, 0, 0, width, height, rgb(kFace));
-        box->drawText(px(kBoxMargin), px(kBoxMargin), text, kText);
+        for (std::size_t k = 0; k < lines.size(); ++k)
+            box->drawText(px(kBoxMargin), px(kBoxMargin) + lineHeight * static_cast<int>(k),
+                          lines[k], kText);
         const int frame = px(kFrame);
         surfaceFillRect(s, buttonRect.Left, buttonRect.Top, buttonRect.Right, buttonRect.Bottom,
                         rgb(kBorder));

@@ -362,6 +362,35 @@ TEST(DrawnMessageBox, TheButtonAnswersOnlyWhenPressedAndReleasedOnIt) {
         << "a box closed by the window manager answers as Escape";
 }
 
+// The controller map's report has a line per controller: each line under the one before, the
+// box as wide as the widest and as high as all of them, the button below the last.
+TEST(DrawnMessageBox, EachLineOfTheTextHasARowOfItsOwn) {
+    const auto boxFor = [](const std::string& text, int percent) {
+        FakeSystem system;
+        Shot shot;
+        system.inspect([&shot](const FakePopup& p) { shot = p.shot(); });
+        system.key(VK_RETURN);
+        EXPECT_EQ(runMessageBox(system, nullptr, text, "", MB_OK, percent), IDOK);
+        return shot;
+    };
+    for (int percent : {100, 200}) {
+        SCOPED_TRACE(percent);
+        const Shot one = boxFor("20: EQ Lo", percent);
+        const Shot three = boxFor("20: EQ Lo\r\n21: EQ Mid and more\n\r\nMap file: x", percent);
+        ASSERT_EQ(one.textBoxes.size(), 2u); // the text and the button's caption
+        ASSERT_EQ(three.textBoxes.size(), 5u);
+        const int lineHeight = one.textBoxes[0].Bottom - one.textBoxes[0].Top;
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(three.textBoxes[k].Left, one.textBoxes[0].Left);
+            EXPECT_EQ(three.textBoxes[k].Top, one.textBoxes[0].Top + k * lineHeight);
+        }
+        EXPECT_EQ(three.height, one.height + 3 * lineHeight);
+        const TRect widest = three.textBoxes[1];
+        EXPECT_EQ(three.width, std::max(one.width, widest.Right + one.textBoxes[0].Left));
+        EXPECT_GE(three.textBoxes[4].Top, three.textBoxes[3].Bottom) << "the button below";
+    }
+}
+
 namespace {
 
 constexpr std::uint32_t kSelectedColour = 0x3366CC, kBorderColour = 0x606060;
