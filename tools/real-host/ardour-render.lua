@@ -77,9 +77,23 @@ local function import(dir, input)
 	if tracks:size() ~= 1 then
 		fail("could not add a stereo track")
 	end
+	-- Ardour connects a new track from a thread of its own, not always before the session is
+	-- saved: a track saved unconnected exports silence.
+	local track
+	for t in tracks:iter() do
+		track = t
+	end
+	local master = Session:master_out():input()
+	track:input():disconnect_all(nil)
+	for c = 0, 1 do
+		local port = track:output():audio(c)
+		if port:connect(master:audio(c):name()) ~= 0 then
+			fail("could not connect " .. port:name() .. " to the master bus")
+		end
+	end
 	Session:save_state("", false, false, false, false, false)
 	-- References to the session's objects must not outlive it.
-	tracks = nil
+	tracks, track, master = nil, nil, nil
 	collectgarbage()
 	close_session()
 
@@ -158,8 +172,15 @@ local function render(dir, out, period, preset, params)
 	if route:isnil() then
 		fail("the session has no track " .. track_name)
 	end
-	-- The track plays its region; nothing from the backend's inputs may reach it.
+	-- The track plays its region into the master bus; nothing from the backend's inputs may
+	-- reach it.
 	route:input():disconnect_all(nil)
+	for c = 0, 1 do
+		local port = route:output():audio(c)
+		if not port:connected_to(Session:master_out():input():audio(c):name()) then
+			fail(port:name() .. " is not connected to the master bus")
+		end
+	end
 	local regions = route:to_track():playlist():region_list()
 	if regions:size() ~= 1 then
 		fail("the track holds " .. regions:size() .. " regions, not 1")
