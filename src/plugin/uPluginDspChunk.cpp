@@ -337,17 +337,20 @@ WADLING_AVX2 void levelPassWide(const EqSettings& c, const float* inL, const flo
     const double4 hiGain = _mm256_set1_pd(c.hiGain);
     int i = from;
     for (; i + 2 <= to; i += 2) {
-        // Left and right of sample i, then of sample i + 1.
-        const __m128 left = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(inL + i)));
-        const __m128 right = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(inR + i)));
+        // Left and right of sample i, then of sample i + 1. A block may start at any float,
+        // so the pairs are moved as unaligned 8-byte values.
+        const __m128 left =
+            _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(inL + i)));
+        const __m128 right =
+            _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(inR + i)));
         const double4 x = widen(_mm_unpacklo_ps(left, right));
         const double4 lo = _mm256_loadu_pd(&s.lo[2 * i]);
         const double4 hi = _mm256_loadu_pd(&s.hi[2 * i]);
         const __m128 out = _mm256_cvtpd_ps((x - hi) * hiGain + (hi - lo) * midGain + loGain * lo);
         const __m128 byChannel = _mm_shuffle_ps(out, out, _MM_SHUFFLE(3, 1, 2, 0));
-        _mm_store_sd(reinterpret_cast<double*>(eqOutL + i), _mm_castps_pd(byChannel));
-        _mm_store_sd(reinterpret_cast<double*>(eqOutR + i),
-                     _mm_castps_pd(_mm_movehl_ps(byChannel, byChannel)));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(eqOutL + i), _mm_castps_si128(byChannel));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(eqOutR + i),
+                         _mm_castps_si128(_mm_movehl_ps(byChannel, byChannel)));
         const double4 magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), widen(out));
         const __m128 level = _mm256_cvtpd_ps(_mm256_hadd_pd(magnitude, magnitude) * 0.5);
         // std::min's operand order, so that a NaN level stays NaN.
