@@ -17,14 +17,11 @@ constexpr int kBoxMinWidth = 200, kBoxMargin = 20, kBoxRoom = 70, kButtonWidth =
               kButtonHeight = 24, kButtonMargin = 12;
 
 // The density of one menu or box: design pixels to screen pixels, edges rounded as the editor's
-// pictures round theirs (ArtScale's rule; the platform cannot see the editor's header).
+// pictures round theirs.
 class Density {
 public:
     explicit Density(int percent) : percent_(percent >= 1 ? percent : 100) {}
-    int operator()(int design) const {
-        const long long n = static_cast<long long>(design) * percent_ + 50;
-        return static_cast<int>(n >= 0 ? n / 100 : -((-n + 99) / 100));
-    }
+    int operator()(int design) const { return scaledEdge(design, percent_); }
 
 private:
     int percent_;

@@ -2,8 +2,22 @@
 // The geometry and colour vocabulary that platform, runtime and toolkit share.
 
 #include <cstdint>
+#include <limits>
 
 namespace platform {
+
+/// A design pixel coordinate (100 %) at `percent`: floor(x * percent / 100 + 1/2), exact in
+/// integers and clamped to int; 0 for a percent that is not positive. Edges are scaled, never
+/// sizes, so boxes that touch at 100 % touch at every density. The editor's pictures, its layout
+/// and the drawn menus all place their edges by this one rule.
+constexpr int scaledEdge(int designPixels, int percent) {
+    if (percent <= 0) return 0;
+    const std::int64_t n = std::int64_t(designPixels) * percent + 50;
+    const std::int64_t q = n >= 0 ? n / 100 : -((-n + 99) / 100);
+    if (q > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+    if (q < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+    return int(q);
+}
 
 /// A rectangle of pixels, rows counted from the top. Left and Top are inside it, Right and
 /// Bottom just outside: it covers Left <= x < Right and Top <= y < Bottom, so Right - Left is

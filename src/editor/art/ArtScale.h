@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "platform/Geometry.h"
+
 namespace editorart {
 
 /// The densities the pictures are drawn at, in percent; 100 first.
@@ -22,12 +24,7 @@ constexpr bool isSupportedScale(int percent) {
 /// Design pixel coordinate x at `percent`: floor(x * percent / 100 + 1/2), computed exactly in
 /// integers and clamped to int (percent is expected positive; anything else gives 0).
 constexpr int scaled(int designPixels, int percent) {
-    if (percent <= 0) return 0;
-    const std::int64_t n = std::int64_t(designPixels) * percent + 50;
-    const std::int64_t q = n >= 0 ? n / 100 : -((-n + 99) / 100);
-    if (q > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-    if (q < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
-    return int(q);
+    return platform::scaledEdge(designPixels, percent);
 }
 
 /// The design coordinate whose scaled edge lies nearest device coordinate x (halves go up), so
