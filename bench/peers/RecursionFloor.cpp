@@ -1,6 +1,7 @@
 #include "RecursionFloor.h"
 
 #include "plugin/uPluginDsp.h"
+#include "plugin/uPluginMathLanes.h"
 
 #include <algorithm>
 #include <ctime>
@@ -9,15 +10,6 @@
 namespace bench {
 
 namespace {
-
-// x < y ? ifLess : otherwise without a branch, as the loop chooses its coefficients: the signal
-// decides, and a mispredicted branch would be counted as latency.
-inline double lessSelect(float x, float y, double ifLess, double otherwise) {
-    const __m128 less = _mm_cmplt_ss(_mm_set_ss(x), _mm_set_ss(y));
-    const __m128d wide = _mm_castps_pd(_mm_unpacklo_ps(less, less));
-    return _mm_cvtsd_f64(_mm_or_pd(_mm_and_pd(wide, _mm_set_sd(ifLess)),
-                                   _mm_andnot_pd(wide, _mm_set_sd(otherwise))));
-}
 
 struct Tables {
     std::vector<float> level, target, releaseCoef;
@@ -39,12 +31,14 @@ float run(Chains& c, const dsp::EqSettings& eq, const dsp::DetectorSettings& ds,
         const float d = t.level[i];
         const double envDiff = static_cast<double>(c.det.envelope) - d;
         c.det.envelope = static_cast<float>(
-            envDiff * lessSelect(c.det.envelope, d, ds.envAttackCoef, ds.envReleaseCoef) + d);
+            envDiff * dmath::lessSelect(c.det.envelope, d, ds.envAttackCoef, ds.envReleaseCoef) +
+            d);
         const float target = t.target[i];
         const double ovDiff = static_cast<double>(c.det.overshootDb) - target;
-        c.det.overshootDb = static_cast<float>(
-            ovDiff * lessSelect(c.det.overshootDb, target, ds.grAttackCoef, t.releaseCoef[i]) +
-            target);
+        c.det.overshootDb =
+            static_cast<float>(ovDiff * dmath::lessSelect(c.det.overshootDb, target,
+                                                          ds.grAttackCoef, t.releaseCoef[i]) +
+                               target);
         sum += c.det.envelope;
     }
     return sum + c.det.overshootDb;

@@ -33,6 +33,7 @@ inline float mixOne(float in, float wet, double dry, double wetGain) {
 namespace {
 
 using dmath::double2;
+using dmath::lessSelect;
 using dmath::pair;
 using dmath::roundToFloat;
 using dmath::select;
@@ -59,14 +60,6 @@ struct Scratch {
     std::int32_t above[kMaxSpan + kSpare]; // all bits set above the threshold, else 0
     float overshoot[kMaxSpan + kSpare];
 };
-
-// x < y ? ifLess : otherwise for floats, without a branch that the signal decides; the
-// comparison of the floats, the choice between doubles.
-inline double lessSelect(float x, float y, double ifLess, double otherwise) {
-    const __m128 less = _mm_cmplt_ss(_mm_set_ss(x), _mm_set_ss(y));
-    const double2 wide = _mm_castps_pd(_mm_unpacklo_ps(less, less));
-    return dmath::lane0(select(wide, _mm_set_sd(ifLess), _mm_set_sd(otherwise)));
-}
 
 // The band filters of eqStep, left and right in the two lanes.
 struct Bands {

@@ -36,6 +36,15 @@ inline double2 select(double2 mask, double2 a, double2 b) {
     return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
 }
 
+/// x < y ? ifLess : otherwise for floats, without a branch that the signal decides (a
+/// mispredicted one costs more than the recursion it sits in): the comparison of the floats,
+/// the choice between doubles.
+inline double lessSelect(float x, float y, double ifLess, double otherwise) {
+    const __m128 less = _mm_cmplt_ss(_mm_set_ss(x), _mm_set_ss(y));
+    const double2 wide = _mm_castps_pd(_mm_unpacklo_ps(less, less));
+    return lane0(select(wide, _mm_set_sd(ifLess), _mm_set_sd(otherwise)));
+}
+
 /// exp of each lane, the bits of dmath::exp.
 inline double2 exp(double2 x) {
     using namespace detail;
