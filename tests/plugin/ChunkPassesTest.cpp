@@ -90,6 +90,25 @@ void expectSameRun(const ChunkRun& a, const ChunkRun& b) {
     }
 }
 
+// Random settings as the parameters give them, at spm samples per millisecond.
+struct Settings {
+    dsp::EqSettings eq;
+    dsp::DetectorSettings detector;
+};
+
+Settings randomSettings(std::mt19937& random, float spm) {
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    const float thr = dsp::thresholdDbFor(unit(random));
+    const float slope = dsp::slopeFor(dsp::ratioFor(unit(random)));
+    const float makeup = dsp::makeupDbFor(thr, slope);
+    const dsp::EqSettings eq{250.0f / (spm * 1000.0f), 2000.0f / (spm * 1000.0f),
+                             dsp::bandGain(unit(random)).gain, dsp::bandGain(unit(random)).gain,
+                             dsp::bandGain(unit(random)).gain};
+    return {eq,
+            {dsp::timeCoef(10.0f, spm), dsp::timeCoef(50.0f, spm), dsp::timeCoef(10.0f, spm), spm,
+             dsp::dbToGain(thr), thr, slope, dsp::dbToGain(makeup), makeup}};
+}
+
 } // namespace
 
 TEST(ChunkPasses, EverySpanLengthSettingAndStateGivesTheReferenceBits) {
@@ -98,21 +117,7 @@ TEST(ChunkPasses, EverySpanLengthSettingAndStateGivesTheReferenceBits) {
     std::normal_distribution<float> audio(0.0f, 0.6f);
     for (int trial = 0; trial < 3000; ++trial) {
         const float spm = trial % 3 ? 44.1f : (trial % 2 ? 2.0f : 192.0f);
-        const float thr = dsp::thresholdDbFor(unit(random));
-        const float slope = dsp::slopeFor(dsp::ratioFor(unit(random)));
-        const float makeup = dsp::makeupDbFor(thr, slope);
-        const dsp::EqSettings eqs{
-            250.0f / (spm * 1000.0f), 2000.0f / (spm * 1000.0f), dsp::bandGain(unit(random)).gain,
-            dsp::bandGain(unit(random)).gain, dsp::bandGain(unit(random)).gain};
-        const dsp::DetectorSettings ds{dsp::timeCoef(10.0f, spm),
-                                       dsp::timeCoef(50.0f, spm),
-                                       dsp::timeCoef(10.0f, spm),
-                                       spm,
-                                       dsp::dbToGain(thr),
-                                       thr,
-                                       slope,
-                                       dsp::dbToGain(makeup),
-                                       makeup};
+        const auto [eqs, ds] = randomSettings(random, spm);
         // Every length up to two chunks, then longer spans.
         const int n = trial < 1000 ? 1 + trial % (2 * dsp::kMaxChunk)
                                    : 1 + static_cast<int>(random() % dsp::kMaxSpan);
@@ -159,24 +164,9 @@ TEST(ChunkPasses, EverySpanLengthSettingAndStateGivesTheReferenceBits) {
 // What the audio loop does with a chunk: detect, then flush the detector and clear the filters.
 TEST(ChunkPasses, ASilentChunkAtRestSettlesAsTheRecursionsWould) {
     std::mt19937 random(77);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     int accepted = 0, refused = 0;
     for (int trial = 0; trial < 400; ++trial) {
-        const float spm = trial % 3 ? 44.1f : 192.0f;
-        const float thr = dsp::thresholdDbFor(unit(random));
-        const float slope = dsp::slopeFor(dsp::ratioFor(unit(random)));
-        const dsp::EqSettings eqs{
-            250.0f / (spm * 1000.0f), 2000.0f / (spm * 1000.0f), dsp::bandGain(unit(random)).gain,
-            dsp::bandGain(unit(random)).gain, dsp::bandGain(unit(random)).gain};
-        const dsp::DetectorSettings ds{dsp::timeCoef(10.0f, spm),
-                                       dsp::timeCoef(50.0f, spm),
-                                       dsp::timeCoef(10.0f, spm),
-                                       spm,
-                                       dsp::dbToGain(thr),
-                                       thr,
-                                       slope,
-                                       dsp::dbToGain(dsp::makeupDbFor(thr, slope)),
-                                       dsp::makeupDbFor(thr, slope)};
+        const auto [eqs, ds] = randomSettings(random, trial % 3 ? 44.1f : 192.0f);
         const int n = 1 + trial % dsp::kMaxChunk;
         // Signed zeros everywhere; now and then one sample or one state that is not at rest.
         std::vector<float> inL(n), inR(n);
