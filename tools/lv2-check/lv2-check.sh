@@ -41,23 +41,7 @@ echo "lv2info: UI ${ui_class##*#}, ${ui_binary##*/}"
     { echo "lv2-check: expected an X11 UI with its library in the bundle"; exit 1; }
 
 # The WAV writers differ in their header chunks; the format and the sample bytes must not.
-same_samples() {
-    python3 - "$1" "$2" <<'PY'
-import struct, sys
-def chunks(path):
-    data = open(path, "rb").read()
-    found, at = {}, 12
-    while at + 8 <= len(data):
-        tag, size = data[at:at + 4], struct.unpack("<I", data[at + 4:at + 8])[0]
-        found.setdefault(tag, data[at + 8:at + 8 + size])
-        at += 8 + size + (size & 1)
-    return found
-a, b = chunks(sys.argv[1]), chunks(sys.argv[2])
-same = a[b"fmt "][:16] == b[b"fmt "][:16] and a[b"data"] == b[b"data"]
-print(f"{len(a[b'data'])} sample bytes {'identical' if same else 'DIFFER'}")
-sys.exit(0 if same else 1)
-PY
-}
+same_samples() { python3 "$(dirname "$0")/wavcompare.py" "$1" "$2"; }
 
 "$render" --plugin "$work/vst/WadlingCompressor.so" --demo --out "$work/demo" --quiet >/dev/null
 input="$work/demo/demo-dry.wav"

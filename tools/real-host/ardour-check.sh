@@ -117,16 +117,11 @@ ardour_failed() { # ardour_failed <what> <log>
 # Exit status 0: the same format fields and data bytes; 3: the data equal the reference's moved
 # by some frames; 4: single samples damaged after the plug-in; 1: they differ.
 compare() { # compare <ardour.wav> <reference.wav>
-    python3 - "$1" "$2" <<'PY'
+    python3 - "$1" "$2" "$here/../lv2-check" <<'PY'
 import struct, sys
-def chunks(path):
-    data = open(path, "rb").read()
-    found, at = {}, 12
-    while at + 8 <= len(data):
-        tag, size = data[at:at + 4], struct.unpack("<I", data[at + 4:at + 8])[0]
-        found.setdefault(tag, data[at + 8:at + 8 + size])
-        at += 8 + size + (size & 1)
-    return found
+sys.dont_write_bytecode = True  # nothing left beside the sources
+sys.path.insert(0, sys.argv[3])
+from wavcompare import chunks
 a, b = chunks(sys.argv[1]), chunks(sys.argv[2])
 fa, fb = a[b"fmt "][:16], b[b"fmt "][:16]
 if fa != fb:
