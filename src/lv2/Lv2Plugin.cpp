@@ -69,6 +69,18 @@ void forEachEvent(const LV2_Atom_Sequence& sequence, Visit visit) {
     }
 }
 
+/// Makes an output sequence the host connected empty, and answers its capacity: the host leaves
+/// it in the size field for the plug-in to read. 0 when nothing is connected or no event fits.
+uint32_t openOutput(LV2_Atom_Sequence* sequence, LV2_URID sequenceType) {
+    if (!sequence || sequence->atom.size < sizeof(LV2_Atom_Sequence_Body)) return 0;
+    const uint32_t capacity = sequence->atom.size;
+    sequence->atom.type = sequenceType;
+    sequence->body.unit = 0;
+    sequence->body.pad = 0;
+    lv2_atom_sequence_clear(sequence);
+    return capacity;
+}
+
 /// Bytes of a channel message with this status; 0 for what VST 2 MIDI events do not carry.
 uint32_t channelMessageSize(uint8_t status) {
     switch (status & 0xF0) {
@@ -177,25 +189,17 @@ void Lv2Plugin::applyControls() {
 }
 
 void Lv2Plugin::beginMidiOut() {
-    midiOutCapacity = 0;
+    midiOutCapacity = openOutput(midiOut, urid.atomSequence);
     lastOutFrame = 0;
-    if (!midiOut) return;
-    // The host leaves the buffer's capacity in the size field for the plug-in to read.
-    midiOutCapacity = midiOut->atom.size;
-    if (midiOutCapacity < sizeof(LV2_Atom_Sequence_Body)) {
-        midiOutCapacity = 0;
-        return;
-    }
-    midiOut->atom.type = urid.atomSequence;
-    midiOut->body.unit = 0;
-    midiOut->body.pad = 0;
-    lv2_atom_sequence_clear(midiOut);
+}
+
+bool Lv2Plugin::midiInReadable() const {
+    return midiIn && midiIn->atom.type == urid.atomSequence &&
+           midiIn->atom.size >= sizeof(LV2_Atom_Sequence_Body);
 }
 
 void Lv2Plugin::applyRequests() {
-    if (!midiIn || midiIn->atom.type != urid.atomSequence ||
-        midiIn->atom.size < sizeof(LV2_Atom_Sequence_Body))
-        return;
+    if (!midiInReadable()) return;
     forEachEvent(*midiIn, [this](const LV2_Atom_Event& ev) {
         if (ev.body.type != urid.atomObject || ev.body.size < sizeof(LV2_Atom_Object_Body)) return;
         const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev.body);
@@ -226,9 +230,7 @@ void Lv2Plugin::applyRequests() {
 }
 
 void Lv2Plugin::queueMidiIn(uint32_t start, uint32_t end, uint32_t frames) {
-    if (!midiIn || midiIn->atom.type != urid.atomSequence ||
-        midiIn->atom.size < sizeof(LV2_Atom_Sequence_Body))
-        return;
+    if (!midiInReadable()) return;
     int32_t count = 0;
     forEachEvent(*midiIn, [&](const LV2_Atom_Event& ev) {
         if (count == kMaxQueued) return;
@@ -278,14 +280,8 @@ void Lv2Plugin::passMidiOut(const VstEvents& events) {
 }
 
 void Lv2Plugin::reportMap(uint32_t frames) {
-    if (!notify) return;
-    // The host leaves the buffer's capacity in the size field, as for midi_out.
-    const uint32_t capacity = notify->atom.size;
-    if (capacity < sizeof(LV2_Atom_Sequence_Body)) return;
-    notify->atom.type = urid.atomSequence;
-    notify->body.unit = 0;
-    notify->body.pad = 0;
-    lv2_atom_sequence_clear(notify);
+    const uint32_t capacity = openOutput(notify, urid.atomSequence);
+    if (capacity == 0) return;
     MapReport now{};
     for (int cc = 0; cc < midimap::kControllers; ++cc)
         now.map[cc] = effect->midiCcMap[cc].load(relaxed);

@@ -47,6 +47,8 @@ private:
                                              intptr_t value, void* ptr, float opt);
     void applyControls();
     void beginMidiOut();
+    /// Whether midi_in is connected to a sequence the plug-in can read.
+    bool midiInReadable() const;
     /// The editor's MIDI map requests of this block, before any of its MIDI is handled.
     void applyRequests();
     void queueMidiIn(uint32_t pieceStart, uint32_t pieceEnd, uint32_t frames);
